@@ -1,0 +1,182 @@
+#include "PathResolver.h"
+
+#include "platform/Text.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace platform::detail {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ListedName {
+    std::string native;
+    bool lossy = false; ///< the native name has characters 1251 lacks
+};
+
+// One folder's entries, findable by exact native name and by upper-cased
+// 1251 name.
+struct Listing {
+    std::unordered_map<std::string, ListedName> byNative;
+    std::multimap<std::string, ListedName> byFolded;
+};
+
+std::unique_ptr<Listing> readListing(const fs::path& folder)
+{
+    auto listing = std::make_unique<Listing>();
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return listing;
+    while (dirent* entry = readdir(dir)) {
+        std::string native = entry->d_name;
+        if (native == "." || native == "..")
+            continue;
+        std::string ansi;
+        ListedName name{native, !utf8ToAnsiExact(native, ansi)};
+        listing->byNative.emplace(native, name);
+        listing->byFolded.emplace(upperAnsi(ansi), name);
+    }
+    closedir(dir);
+    return listing;
+}
+
+class ListingCache {
+public:
+    const Listing& listing(const fs::path& folder)
+    {
+        auto& slot = m_listings[folder.native()];
+        if (!slot)
+            slot = readListing(folder);
+        return *slot;
+    }
+
+    void forget(const fs::path& folder) { m_listings.erase(folder.native()); }
+
+    void forgetTree(const fs::path& folder)
+    {
+        std::string prefix = folder.native() + '/';
+        std::erase_if(m_listings, [&](const auto& item) {
+            return item.first == folder.native() || item.first.starts_with(prefix);
+        });
+    }
+
+    void clear() { m_listings.clear(); }
+
+private:
+    std::unordered_map<std::string, std::unique_ptr<Listing>> m_listings;
+};
+
+std::mutex g_mutex;
+ListingCache g_cache;
+
+std::vector<std::string> splitComponents(std::string_view path)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find_first_of("\\/", start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        if (end > start)
+            parts.emplace_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+bool exists(const fs::path& path)
+{
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0;
+}
+
+enum class Match { Found, Absent, Ambiguous };
+
+// Picks the entry of `folder` that `ansiName` names. A name that could stand
+// for a listed entry whose native name 1251 cannot spell is ambiguous: the
+// caller must not reach any file through it.
+Match findEntry(const fs::path& folder, const std::string& ansiName, std::string& native)
+{
+    const Listing& listing = g_cache.listing(folder);
+    auto [first, last] = listing.byFolded.equal_range(upperAnsi(ansiName));
+    if (std::any_of(first, last, [](const auto& item) { return item.second.lossy; }))
+        return Match::Ambiguous;
+    std::string exact = ansiToUtf8(ansiName);
+    if (listing.byNative.count(exact)) {
+        native = exact;
+        return Match::Found;
+    }
+    if (first == last)
+        return Match::Absent;
+    // Several spellings differing only in case: take the first by name so
+    // that the choice does not depend on the listing order.
+    native = std::min_element(first, last, [](const auto& a, const auto& b) {
+                 return a.second.native < b.second.native;
+             })->second.native;
+    return Match::Found;
+}
+
+} // namespace
+
+fs::path resolvePath(std::string_view programPath)
+{
+    std::string direct = ansiToUtf8(programPath);
+    std::replace(direct.begin(), direct.end(), '\\', '/');
+    while (direct.size() > 1 && direct.back() == '/')
+        direct.pop_back();
+    // The common case, an existing path spelt exactly, costs one system
+    // call. A '?' may stand for a character 1251 cannot spell, so such paths
+    // always go through the listings.
+    if (programPath.find('?') == std::string_view::npos && exists(direct))
+        return direct;
+
+    std::lock_guard lock(g_mutex);
+    bool absolute = !programPath.empty() && (programPath[0] == '\\' || programPath[0] == '/');
+    fs::path resolved = absolute ? fs::path("/") : fs::path();
+    auto parts = splitComponents(programPath);
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const std::string& part = parts[i];
+        std::string native;
+        Match match = part == "." || part == ".." ? (native = part, Match::Found)
+                                                  : findEntry(resolved, part, native);
+        if (match == Match::Ambiguous)
+            return {};
+        if (match == Match::Absent) {
+            // Nothing below an absent component can exist: keep the rest as spelt.
+            for (; i < parts.size(); ++i)
+                resolved /= ansiToUtf8(parts[i]);
+            return resolved;
+        }
+        resolved /= native;
+    }
+    return resolved;
+}
+
+void folderChanged(const fs::path& nativeFolder)
+{
+    std::lock_guard lock(g_mutex);
+    g_cache.forget(nativeFolder);
+}
+
+void folderTreeChanged(const fs::path& nativeFolder)
+{
+    std::lock_guard lock(g_mutex);
+    g_cache.forgetTree(nativeFolder);
+}
+
+void forgetAllListings()
+{
+    std::lock_guard lock(g_mutex);
+    g_cache.clear();
+}
+
+} // namespace platform::detail

@@ -1,0 +1,19 @@
+#pragma once
+// Finds the native file for a program path. The libraries this program
+// serves come from a case-insensitive file system, so a path that does not
+// exist as spelt is looked up ignoring letter case, one component at a time,
+// in folder listings cached until the run forgets them or changes the folder.
+
+#include <filesystem>
+#include <string_view>
+
+namespace platform::detail {
+
+std::filesystem::path resolvePath(std::string_view programPath);
+/// The run itself changed this native folder's entries.
+void folderChanged(const std::filesystem::path& nativeFolder);
+/// The run moved or removed this native folder with everything below it.
+void folderTreeChanged(const std::filesystem::path& nativeFolder);
+void forgetAllListings();
+
+} // namespace platform::detail
