@@ -184,8 +184,10 @@ std::vector<FolderEntry> listFolder(std::string_view folder)
         std::string name = item->d_name;
         if (name == "." || name == "..")
             continue;
-        FolderEntry entry{utf8ToAnsi(name), EntryKind::Other, false};
+        FolderEntry entry{utf8ToAnsi(name), EntryKind::Other, false, false};
         struct stat info;
+        entry.symlink = fstatat(dirfd(dir), item->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                        S_ISLNK(info.st_mode);
         if (fstatat(dirfd(dir), item->d_name, &info, 0) == 0) {
             entry.kind = S_ISDIR(info.st_mode) ? EntryKind::Folder
                          : S_ISREG(info.st_mode) ? EntryKind::File

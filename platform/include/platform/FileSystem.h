@@ -32,8 +32,9 @@ enum class EntryKind { File, Folder, Other };
 
 struct FolderEntry {
     std::string name; ///< in 1251; unrepresentable characters as "?"
-    EntryKind kind = EntryKind::Other;
+    EntryKind kind = EntryKind::Other; ///< of the entry a symbolic link points to
     bool readOnly = false;
+    bool symlink = false;
 };
 
 bool fileExists(std::string_view path);   ///< a folder does not count
