@@ -6,11 +6,11 @@
 
 namespace app {
 
-CommandLine parseCommandLine(const std::vector<std::string>& arguments)
+CommandLine parseCommandLine(const std::vector<std::string> &arguments)
 {
     CommandLine line;
     for (size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
+        const std::string &argument = arguments[i];
         if (argument == "--dir") {
             if (i + 1 == arguments.size() || arguments[i + 1].empty())
                 throw std::invalid_argument("--dir needs a folder");

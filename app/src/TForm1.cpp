@@ -10,12 +10,13 @@ namespace app {
 namespace {
 
 // Texts in code page 1251.
-const std::string kCannotFind = "\xCD\xE5 \xEC\xEE\xE3\xF3 \xED\xE0\xE9\xF2\xE8 "; // "Не могу найти "
+const std::string kCannotFind =
+    "\xCD\xE5 \xEC\xEE\xE3\xF3 \xED\xE0\xE9\xF2\xE8 "; // "Не могу найти "
 
-const char* const kManagerSettings = "bokvarddb.ini";
-const char* const kOwnSettings = "Dorvil.ini";
-const char* const kCommon = "Common";
-const char* const kCompare = "Compare";
+const char *const kManagerSettings = "bokvarddb.ini";
+const char *const kOwnSettings = "Dorvil.ini";
+const char *const kCommon = "Common";
+const char *const kCompare = "Compare";
 
 std::string withBackslash(std::string folder)
 {
@@ -97,10 +98,10 @@ bool TForm1::writeOwnSettings()
            settings.writeBool(kCompare, "MoveNotFound", MoveNotFound);
 }
 
-bool TForm1::DeleteFolderFiles(const std::string& folder)
+bool TForm1::DeleteFolderFiles(const std::string &folder)
 {
     bool success = true;
-    for (const auto& entry : platform::listFolder(folder)) {
+    for (const auto &entry : platform::listFolder(folder)) {
         if (!success)
             break;
         if (entry.name.starts_with('.'))

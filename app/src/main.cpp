@@ -6,12 +6,12 @@
 
 #include <iostream>
 
-int main(int argc, char** argv)
+int main(int argc, char **argv)
 {
     app::CommandLine options;
     try {
         options = app::parseCommandLine({argv + 1, argv + argc});
-    } catch (const std::invalid_argument& error) {
+    } catch (const std::invalid_argument &error) {
         std::cerr << "dorvil: " << error.what() << "\nusage: dorvil [--dir FOLDER]\n";
         return 2;
     }

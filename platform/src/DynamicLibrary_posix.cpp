@@ -13,7 +13,7 @@ namespace {
 
 void recordLoaderError(int code)
 {
-    const char* reason = dlerror();
+    const char *reason = dlerror();
     detail::setLastError(code, utf8ToAnsi(reason ? reason : "unknown loader error"));
 }
 
@@ -21,7 +21,7 @@ void recordLoaderError(int code)
 
 std::optional<DynamicLibrary> DynamicLibrary::load(std::string_view name)
 {
-    void* handle = dlopen(std::string(name).c_str(), RTLD_NOW | RTLD_LOCAL);
+    void *handle = dlopen(std::string(name).c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         recordLoaderError(0);
         return std::nullopt;
@@ -29,12 +29,12 @@ std::optional<DynamicLibrary> DynamicLibrary::load(std::string_view name)
     return DynamicLibrary(handle);
 }
 
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
+DynamicLibrary::DynamicLibrary(DynamicLibrary &&other) noexcept
     : m_handle(std::exchange(other.m_handle, nullptr))
 {
 }
 
-DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept
+DynamicLibrary &DynamicLibrary::operator=(DynamicLibrary &&other) noexcept
 {
     if (this != &other) {
         if (m_handle)
@@ -50,10 +50,10 @@ DynamicLibrary::~DynamicLibrary()
         dlclose(m_handle);
 }
 
-void* DynamicLibrary::symbol(std::string_view name) const
+void *DynamicLibrary::symbol(std::string_view name) const
 {
     dlerror();
-    void* address = dlsym(m_handle, std::string(name).c_str());
+    void *address = dlsym(m_handle, std::string(name).c_str());
     if (!address)
         recordLoaderError(kProcNotFoundError);
     return address;

@@ -24,13 +24,13 @@ namespace fs = std::filesystem;
 using detail::failWith;
 using detail::failWithErrno;
 
-fs::path parentOf(const fs::path& path)
+fs::path parentOf(const fs::path &path)
 {
     fs::path parent = path.parent_path();
     return parent.empty() && path.is_absolute() ? fs::path("/") : parent;
 }
 
-bool statPath(const fs::path& path, struct stat& info)
+bool statPath(const fs::path &path, struct stat &info)
 {
     return !path.empty() && stat(path.c_str(), &info) == 0;
 }
@@ -38,13 +38,16 @@ bool statPath(const fs::path& path, struct stat& info)
 // The read-only attribute is the owner's missing write permission. Root
 // passes every permission check, so the bit is tested here, not left to
 // the kernel.
-bool writable(const struct stat& info) { return (info.st_mode & S_IWUSR) != 0; }
+bool writable(const struct stat &info)
+{
+    return (info.st_mode & S_IWUSR) != 0;
+}
 
 class Descriptor {
 public:
     explicit Descriptor(int fd) : m_fd(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
     ~Descriptor()
     {
         if (m_fd >= 0)
@@ -64,13 +67,14 @@ private:
     int m_fd;
 };
 
-bool syncFolder(const fs::path& folder)
+bool syncFolder(const fs::path &folder)
 {
-    Descriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Descriptor dir(
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return dir.valid() && fsync(dir.get()) == 0;
 }
 
-bool writeAll(int fd, const char* data, size_t size)
+bool writeAll(int fd, const char *data, size_t size)
 {
     while (size > 0) {
         ssize_t written = ::write(fd, data, size);
@@ -84,10 +88,10 @@ bool writeAll(int fd, const char* data, size_t size)
     return true;
 }
 
-bool renameNoReplace(const fs::path& from, const fs::path& to)
+bool renameNoReplace(const fs::path &from, const fs::path &to)
 {
-    return syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(),
-                   RENAME_NOREPLACE) == 0;
+    return syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) ==
+           0;
 }
 
 bool copyContents(int source, int target)
@@ -108,13 +112,14 @@ bool copyContents(int source, int target)
 
 // The move between file systems: the target is created exclusively, so an
 // existing file is never replaced, and it is flushed before the source goes.
-bool copyThenRemove(const fs::path& from, const fs::path& to)
+bool copyThenRemove(const fs::path &from, const fs::path &to)
 {
     Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info;
     if (!source.valid() || fstat(source.get(), &info) != 0)
         return failWithErrno();
-    Descriptor target(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 07777));
+    Descriptor target(
+        ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 07777));
     if (!target.valid())
         return failWithErrno();
     const timespec times[2] = {info.st_atim, info.st_mtim};
@@ -128,21 +133,33 @@ bool copyThenRemove(const fs::path& from, const fs::path& to)
     return failWith(reason);
 }
 
-uint16_t dosDate(const tm& t) { return uint16_t(((t.tm_year - 80) << 9) | ((t.tm_mon + 1) << 5) | t.tm_mday); }
-uint16_t dosTime(const tm& t) { return uint16_t((t.tm_hour << 11) | (t.tm_min << 5) | (t.tm_sec / 2)); }
+uint16_t dosDate(const tm &t)
+{
+    return uint16_t(((t.tm_year - 80) << 9) | ((t.tm_mon + 1) << 5) | t.tm_mday);
+}
+uint16_t dosTime(const tm &t)
+{
+    return uint16_t((t.tm_hour << 11) | (t.tm_min << 5) | (t.tm_sec / 2));
+}
 
 } // namespace
 
-fs::path nativePath(std::string_view path) { return detail::resolvePath(path); }
+fs::path nativePath(std::string_view path)
+{
+    return detail::resolvePath(path);
+}
 
-std::string programPath(const fs::path& native)
+std::string programPath(const fs::path &native)
 {
     std::string ansi = utf8ToAnsi(native.native());
     std::replace(ansi.begin(), ansi.end(), '/', '\\');
     return ansi;
 }
 
-void forgetFolderListings() { detail::forgetAllListings(); }
+void forgetFolderListings()
+{
+    detail::forgetAllListings();
+}
 
 bool fileExists(std::string_view path)
 {
@@ -175,12 +192,12 @@ std::vector<FolderEntry> listFolder(std::string_view folder)
 {
     std::vector<FolderEntry> entries;
     fs::path native = nativePath(folder);
-    DIR* dir = native.empty() ? nullptr : opendir(native.c_str());
+    DIR *dir = native.empty() ? nullptr : opendir(native.c_str());
     if (!dir) {
         failWithErrno();
         return entries;
     }
-    while (dirent* item = readdir(dir)) {
+    while (dirent *item = readdir(dir)) {
         std::string name = item->d_name;
         if (name == "." || name == "..")
             continue;
@@ -189,7 +206,7 @@ std::vector<FolderEntry> listFolder(std::string_view folder)
         entry.symlink = fstatat(dirfd(dir), item->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
                         S_ISLNK(info.st_mode);
         if (fstatat(dirfd(dir), item->d_name, &info, 0) == 0) {
-            entry.kind = S_ISDIR(info.st_mode) ? EntryKind::Folder
+            entry.kind = S_ISDIR(info.st_mode)   ? EntryKind::Folder
                          : S_ISREG(info.st_mode) ? EntryKind::File
                                                  : EntryKind::Other;
             entry.readOnly = !writable(info);
@@ -198,7 +215,7 @@ std::vector<FolderEntry> listFolder(std::string_view folder)
     }
     closedir(dir);
     // A stable order, as the folders of the original platform list by name.
-    std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+    std::stable_sort(entries.begin(), entries.end(), [](const auto &a, const auto &b) {
         return compareTextInsensitive(a.name, b.name) < 0;
     });
     return entries;
@@ -377,8 +394,8 @@ bool setReadOnly(std::string_view path, bool readOnly)
     struct stat info;
     if (!statPath(native, info))
         return failWithErrno();
-    mode_t mode = readOnly ? info.st_mode & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH)
-                           : info.st_mode | S_IWUSR;
+    mode_t mode =
+        readOnly ? info.st_mode & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH) : info.st_mode | S_IWUSR;
     if (chmod(native.c_str(), mode & 07777) != 0)
         return failWithErrno();
     return true;
@@ -392,7 +409,7 @@ bool isReadOnly(std::string_view path)
 
 std::string systemTempFolder()
 {
-    const char* configured = std::getenv("TMPDIR");
+    const char *configured = std::getenv("TMPDIR");
     std::string folder = programPath(configured && *configured ? configured : "/tmp");
     if (folder.back() != '\\')
         folder += '\\';

@@ -30,9 +30,15 @@ std::optional<File> File::open(std::string_view path, Mode mode)
     }
     int flags = O_CLOEXEC;
     switch (mode) {
-    case Mode::Read: flags |= O_RDONLY; break;
-    case Mode::ReadWrite: flags |= O_RDWR; break;
-    case Mode::CreateOrTruncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case Mode::Read:
+        flags |= O_RDONLY;
+        break;
+    case Mode::ReadWrite:
+        flags |= O_RDWR;
+        break;
+    case Mode::CreateOrTruncate:
+        flags |= O_RDWR | O_CREAT | O_TRUNC;
+        break;
     }
     int fd = ::open(native.c_str(), flags, 0666);
     if (fd < 0) {
@@ -44,9 +50,9 @@ std::optional<File> File::open(std::string_view path, Mode mode)
     return File(fd);
 }
 
-File::File(File&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+File::File(File &&other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
 
-File& File::operator=(File&& other) noexcept
+File &File::operator=(File &&other) noexcept
 {
     if (this != &other) {
         close();
@@ -55,13 +61,16 @@ File& File::operator=(File&& other) noexcept
     return *this;
 }
 
-File::~File() { close(); }
+File::~File()
+{
+    close();
+}
 
-size_t File::read(void* buffer, size_t size)
+size_t File::read(void *buffer, size_t size)
 {
     size_t total = 0;
     while (total < size) {
-        ssize_t got = ::read(m_fd, static_cast<char*>(buffer) + total, size - total);
+        ssize_t got = ::read(m_fd, static_cast<char *>(buffer) + total, size - total);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {
@@ -74,9 +83,9 @@ size_t File::read(void* buffer, size_t size)
     return total;
 }
 
-bool File::write(const void* buffer, size_t size)
+bool File::write(const void *buffer, size_t size)
 {
-    const char* data = static_cast<const char*>(buffer);
+    const char *data = static_cast<const char *>(buffer);
     while (size > 0) {
         ssize_t written = ::write(m_fd, data, size);
         if (written < 0 && errno == EINTR)

@@ -33,11 +33,20 @@ bool failWith(int code)
     return false;
 }
 
-bool failWithErrno() { return failWith(errno); }
+bool failWithErrno()
+{
+    return failWith(errno);
+}
 
 } // namespace detail
 
-std::string lastErrorText() { return t_lastError.text; }
-int lastErrorCode() { return t_lastError.code; }
+std::string lastErrorText()
+{
+    return t_lastError.text;
+}
+int lastErrorCode()
+{
+    return t_lastError.code;
+}
 
 } // namespace platform

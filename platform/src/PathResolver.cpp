@@ -30,13 +30,13 @@ struct Listing {
     std::multimap<std::string, ListedName> byFolded;
 };
 
-std::unique_ptr<Listing> readListing(const fs::path& folder)
+std::unique_ptr<Listing> readListing(const fs::path &folder)
 {
     auto listing = std::make_unique<Listing>();
-    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    DIR *dir = opendir(folder.empty() ? "." : folder.c_str());
     if (!dir)
         return listing;
-    while (dirent* entry = readdir(dir)) {
+    while (dirent *entry = readdir(dir)) {
         std::string native = entry->d_name;
         if (native == "." || native == "..")
             continue;
@@ -51,20 +51,20 @@ std::unique_ptr<Listing> readListing(const fs::path& folder)
 
 class ListingCache {
 public:
-    const Listing& listing(const fs::path& folder)
+    const Listing &listing(const fs::path &folder)
     {
-        auto& slot = m_listings[folder.native()];
+        auto &slot = m_listings[folder.native()];
         if (!slot)
             slot = readListing(folder);
         return *slot;
     }
 
-    void forget(const fs::path& folder) { m_listings.erase(folder.native()); }
+    void forget(const fs::path &folder) { m_listings.erase(folder.native()); }
 
-    void forgetTree(const fs::path& folder)
+    void forgetTree(const fs::path &folder)
     {
         std::string prefix = folder.native() + '/';
-        std::erase_if(m_listings, [&](const auto& item) {
+        std::erase_if(m_listings, [&](const auto &item) {
             return item.first == folder.native() || item.first.starts_with(prefix);
         });
     }
@@ -93,7 +93,7 @@ std::vector<std::string> splitComponents(std::string_view path)
     return parts;
 }
 
-bool exists(const fs::path& path)
+bool exists(const fs::path &path)
 {
     struct stat info;
     return lstat(path.c_str(), &info) == 0;
@@ -104,11 +104,11 @@ enum class Match { Found, Absent, Ambiguous };
 // Picks the entry of `folder` that `ansiName` names. A name that could stand
 // for a listed entry whose native name 1251 cannot spell is ambiguous: the
 // caller must not reach any file through it.
-Match findEntry(const fs::path& folder, const std::string& ansiName, std::string& native)
+Match findEntry(const fs::path &folder, const std::string &ansiName, std::string &native)
 {
-    const Listing& listing = g_cache.listing(folder);
+    const Listing &listing = g_cache.listing(folder);
     auto [first, last] = listing.byFolded.equal_range(upperAnsi(ansiName));
-    if (std::any_of(first, last, [](const auto& item) { return item.second.lossy; }))
+    if (std::any_of(first, last, [](const auto &item) { return item.second.lossy; }))
         return Match::Ambiguous;
     std::string exact = ansiToUtf8(ansiName);
     if (listing.byNative.count(exact)) {
@@ -119,7 +119,7 @@ Match findEntry(const fs::path& folder, const std::string& ansiName, std::string
         return Match::Absent;
     // Several spellings differing only in case: take the first by name so
     // that the choice does not depend on the listing order.
-    native = std::min_element(first, last, [](const auto& a, const auto& b) {
+    native = std::min_element(first, last, [](const auto &a, const auto &b) {
                  return a.second.native < b.second.native;
              })->second.native;
     return Match::Found;
@@ -144,7 +144,7 @@ fs::path resolvePath(std::string_view programPath)
     fs::path resolved = absolute ? fs::path("/") : fs::path();
     auto parts = splitComponents(programPath);
     for (size_t i = 0; i < parts.size(); ++i) {
-        const std::string& part = parts[i];
+        const std::string &part = parts[i];
         std::string native;
         Match match = part == "." || part == ".." ? (native = part, Match::Found)
                                                   : findEntry(resolved, part, native);
@@ -161,13 +161,13 @@ fs::path resolvePath(std::string_view programPath)
     return resolved;
 }
 
-void folderChanged(const fs::path& nativeFolder)
+void folderChanged(const fs::path &nativeFolder)
 {
     std::lock_guard lock(g_mutex);
     g_cache.forget(nativeFolder);
 }
 
-void folderTreeChanged(const fs::path& nativeFolder)
+void folderTreeChanged(const fs::path &nativeFolder)
 {
     std::lock_guard lock(g_mutex);
     g_cache.forgetTree(nativeFolder);

@@ -11,9 +11,9 @@ namespace platform::detail {
 
 std::filesystem::path resolvePath(std::string_view programPath);
 /// The run itself changed this native folder's entries.
-void folderChanged(const std::filesystem::path& nativeFolder);
+void folderChanged(const std::filesystem::path &nativeFolder);
 /// The run moved or removed this native folder with everything below it.
-void folderTreeChanged(const std::filesystem::path& nativeFolder);
+void folderTreeChanged(const std::filesystem::path &nativeFolder);
 void forgetAllListings();
 
 } // namespace platform::detail

@@ -75,7 +75,7 @@ struct Location {
     size_t sectionEnd = 0;         ///< index after the section's last non-blank line
 };
 
-Location locate(const std::vector<Line>& lines, std::string_view section, std::string_view key)
+Location locate(const std::vector<Line> &lines, std::string_view section, std::string_view key)
 {
     Location where;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -107,10 +107,10 @@ std::string unquote(std::string_view value)
     return std::string(value.substr(0, kMaxValueLength));
 }
 
-std::string joinLines(const std::vector<Line>& lines)
+std::string joinLines(const std::vector<Line> &lines)
 {
     std::string content;
-    for (const auto& line : lines)
+    for (const auto &line : lines)
         content += line.text + line.end;
     return content;
 }
@@ -195,7 +195,7 @@ bool ProfileFile::writeString(std::string_view section, std::string_view key,
     auto lines = splitLines(content);
     Location where = locate(lines, section, key);
     if (where.key) {
-        Line& line = lines[*where.key];
+        Line &line = lines[*where.key];
         line.text = line.text.substr(0, keyLine(line.text)->valueOffset) + std::string(value);
         return replaceWholeFile(m_path, joinLines(lines));
     }

@@ -13,7 +13,7 @@ using CodePage = std::array<char16_t, 128>;
 
 // Bytes a code page leaves unassigned decode to the C1 control of the same
 // value, as Windows does, so that any byte string survives a round trip.
-char16_t decodeByte(const CodePage& page, unsigned char byte)
+char16_t decodeByte(const CodePage &page, unsigned char byte)
 {
     if (byte < 0x80)
         return byte;
@@ -23,14 +23,14 @@ char16_t decodeByte(const CodePage& page, unsigned char byte)
 
 class Encoder {
 public:
-    explicit Encoder(const CodePage& page)
+    explicit Encoder(const CodePage &page)
     {
         for (unsigned byte = 0x80; byte < 0x100; ++byte)
             m_bytes.emplace(decodeByte(page, static_cast<unsigned char>(byte)), char(byte));
     }
 
     /// Nothing when the code page lacks the character.
-    bool encode(char32_t codePoint, char& byte) const
+    bool encode(char32_t codePoint, char &byte) const
     {
         if (codePoint < 0x80) {
             byte = char(codePoint);
@@ -49,13 +49,13 @@ private:
     std::unordered_map<char16_t, char> m_bytes;
 };
 
-const Encoder& ansiEncoder()
+const Encoder &ansiEncoder()
 {
     static const Encoder encoder(codepages::kCp1251);
     return encoder;
 }
 
-void appendUtf8(std::string& out, char32_t cp)
+void appendUtf8(std::string &out, char32_t cp)
 {
     if (cp < 0x80) {
         out += char(cp);
@@ -71,7 +71,7 @@ void appendUtf8(std::string& out, char32_t cp)
 
 // Decodes one UTF-8 sequence at pos and advances pos; malformed input
 // (overlong forms, surrogates, truncation) yields U+FFFD and skips one byte.
-char32_t nextUtf8(std::string_view text, size_t& pos)
+char32_t nextUtf8(std::string_view text, size_t &pos)
 {
     constexpr char32_t kBad = 0xFFFD;
     auto lead = static_cast<unsigned char>(text[pos++]);
@@ -94,7 +94,7 @@ char32_t nextUtf8(std::string_view text, size_t& pos)
     return cp;
 }
 
-std::string decodeToAnsi(std::string_view text, const CodePage& page)
+std::string decodeToAnsi(std::string_view text, const CodePage &page)
 {
     std::string out;
     out.reserve(text.size());
@@ -106,10 +106,10 @@ std::string decodeToAnsi(std::string_view text, const CodePage& page)
     return out;
 }
 
-std::string mapBytes(std::string_view text, const std::array<unsigned char, 256>& map)
+std::string mapBytes(std::string_view text, const std::array<unsigned char, 256> &map)
 {
     std::string out(text);
-    for (char& c : out)
+    for (char &c : out)
         c = char(map[static_cast<unsigned char>(c)]);
     return out;
 }
@@ -125,7 +125,7 @@ std::string ansiToUtf8(std::string_view ansi)
     return out;
 }
 
-bool utf8ToAnsiExact(std::string_view utf8, std::string& ansi)
+bool utf8ToAnsiExact(std::string_view utf8, std::string &ansi)
 {
     ansi.clear();
     ansi.reserve(utf8.size());
@@ -172,9 +172,15 @@ std::string utf16ToAnsi(std::u16string_view utf16)
     return out;
 }
 
-std::string oemToAnsi(std::string_view oem866) { return decodeToAnsi(oem866, codepages::kCp866); }
+std::string oemToAnsi(std::string_view oem866)
+{
+    return decodeToAnsi(oem866, codepages::kCp866);
+}
 
-std::string koi8rToAnsi(std::string_view koi8r) { return decodeToAnsi(koi8r, codepages::kKoi8r); }
+std::string koi8rToAnsi(std::string_view koi8r)
+{
+    return decodeToAnsi(koi8r, codepages::kKoi8r);
+}
 
 std::string ansiToKoi8r(std::string_view ansi)
 {
@@ -189,7 +195,10 @@ std::string ansiToKoi8r(std::string_view ansi)
     return out;
 }
 
-char upperLatin(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
+char upperLatin(char c)
+{
+    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+}
 
 std::string upperLatin(std::string_view text)
 {
@@ -198,10 +207,22 @@ std::string upperLatin(std::string_view text)
     return out;
 }
 
-char upperAnsi(char c) { return char(codepages::kUpper1251[static_cast<unsigned char>(c)]); }
-char lowerAnsi(char c) { return char(codepages::kLower1251[static_cast<unsigned char>(c)]); }
-std::string upperAnsi(std::string_view text) { return mapBytes(text, codepages::kUpper1251); }
-std::string lowerAnsi(std::string_view text) { return mapBytes(text, codepages::kLower1251); }
+char upperAnsi(char c)
+{
+    return char(codepages::kUpper1251[static_cast<unsigned char>(c)]);
+}
+char lowerAnsi(char c)
+{
+    return char(codepages::kLower1251[static_cast<unsigned char>(c)]);
+}
+std::string upperAnsi(std::string_view text)
+{
+    return mapBytes(text, codepages::kUpper1251);
+}
+std::string lowerAnsi(std::string_view text)
+{
+    return mapBytes(text, codepages::kLower1251);
+}
 
 int compareTextInsensitive(std::string_view a, std::string_view b)
 {

@@ -8,7 +8,7 @@ namespace platform {
 namespace {
 
 ConsoleUserInterface g_console;
-UserInterface* g_current = &g_console;
+UserInterface *g_current = &g_console;
 
 void writeLine(std::string_view prefix, std::string_view text)
 {
@@ -17,14 +17,20 @@ void writeLine(std::string_view prefix, std::string_view text)
 
 } // namespace
 
-UserInterface& userInterface() { return *g_current; }
+UserInterface &userInterface()
+{
+    return *g_current;
+}
 
-ScopedUserInterface::ScopedUserInterface(UserInterface& ui) : m_previous(g_current)
+ScopedUserInterface::ScopedUserInterface(UserInterface &ui) : m_previous(g_current)
 {
     g_current = &ui;
 }
 
-ScopedUserInterface::~ScopedUserInterface() { g_current = m_previous; }
+ScopedUserInterface::~ScopedUserInterface()
+{
+    g_current = m_previous;
+}
 
 int ConsoleUserInterface::messageBox(std::string_view text, std::string_view caption,
                                      unsigned flags)
@@ -32,14 +38,22 @@ int ConsoleUserInterface::messageBox(std::string_view text, std::string_view cap
     writeLine(ansiToUtf8(caption) + ": ", text);
     switch (flags & 0x0F) {
     case mb::YesNo:
-    case mb::YesNoCancel: return mb::IdYes;
-    default: return mb::IdOk;
+    case mb::YesNoCancel:
+        return mb::IdYes;
+    default:
+        return mb::IdOk;
     }
 }
 
-void ConsoleUserInterface::showMessage(std::string_view text) { writeLine("", text); }
+void ConsoleUserInterface::showMessage(std::string_view text)
+{
+    writeLine("", text);
+}
 
-void ConsoleUserInterface::showError(std::string_view text) { writeLine("Error: ", text); }
+void ConsoleUserInterface::showError(std::string_view text)
+{
+    writeLine("Error: ", text);
+}
 
 std::optional<std::string> ConsoleUserInterface::chooseFolder(std::string_view, std::string_view)
 {

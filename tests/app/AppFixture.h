@@ -15,7 +15,7 @@ class AppFixture : public testing::Test {
 protected:
     AppFixture() : m_ui(m_recorder)
     {
-        if (const char* saved = std::getenv("TMPDIR"))
+        if (const char *saved = std::getenv("TMPDIR"))
             m_savedTmpdir = saved;
         setenv("TMPDIR", (m_root.native() / "systemp").c_str(), 1);
     }
@@ -29,7 +29,7 @@ protected:
 
     /// The program folder, as the program sees it.
     std::string programDir() const { return m_root.program("manager\\"); }
-    void writeSetting(const char* file, const std::string& content) const
+    void writeSetting(const char *file, const std::string &content) const
     {
         m_root.write(std::string("manager/") + file, content);
     }

@@ -15,7 +15,7 @@ namespace {
 
 class DeleteFolderFiles : public testing::Test {
 protected:
-    bool exists(const char* relative) const { return fs::exists(m_temp.native() / relative); }
+    bool exists(const char *relative) const { return fs::exists(m_temp.native() / relative); }
     TempFolder m_temp;
 };
 

@@ -18,7 +18,7 @@ const std::string kDefaultsWritten = "[Compare]\r\nMoveTo=\r\nMoveFiles=1\r\nMov
 
 class StartUp : public AppFixture {
 protected:
-    TForm1 startWith(const std::string& ownSettings)
+    TForm1 startWith(const std::string &ownSettings)
     {
         writeSetting("bokvarddb.ini", "[Common]\r\nDataBaseFile=D:\\Lib\\lib.fdb\r\n"
                                       "MountPoint=D:\\Lib\r\nWorkMode=1\r\n");
@@ -69,13 +69,16 @@ TEST_F(StartUp, PreparesFoldersListsAndDefaults)
 }
 
 struct ManagerCase {
-    const char* name;
+    const char *name;
     std::string settings;
     std::string mountPoint;
     int32_t workMode;
 };
 
-std::ostream& operator<<(std::ostream& out, const ManagerCase& row) { return out << row.name; }
+std::ostream &operator<<(std::ostream &out, const ManagerCase &row)
+{
+    return out << row.name;
+}
 
 class ManagerSettings : public AppFixture, public testing::WithParamInterface<ManagerCase> {};
 
@@ -90,29 +93,33 @@ TEST_P(ManagerSettings, GiveMountPointAndWorkMode)
 
 INSTANTIATE_TEST_SUITE_P(
     Settings, ManagerSettings,
-    testing::Values(ManagerCase{"backslash_added", "[Common]\nMountPoint=D:\\Lib\n", "D:\\Lib\\", 0},
-                    ManagerCase{"backslash_kept", "[Common]\nMountPoint=D:\\Lib\\\n", "D:\\Lib\\", 0},
-                    ManagerCase{"empty", "[Common]\nMountPoint=\nWorkMode=2\n", "\\", 2},
-                    ManagerCase{"missing", "[common]\nworkmode=3\n", "\\", 3},
-                    ManagerCase{"work_mode_abc", "[Common]\nWorkMode=abc\n", "\\", 0},
-                    ManagerCase{"empty_file", "", "\\", 0}),
-    [](const auto& row) { return std::string(row.param.name); });
+    testing::Values(
+        ManagerCase{"backslash_added", "[Common]\nMountPoint=D:\\Lib\n", "D:\\Lib\\", 0},
+        ManagerCase{"backslash_kept", "[Common]\nMountPoint=D:\\Lib\\\n", "D:\\Lib\\", 0},
+        ManagerCase{"empty", "[Common]\nMountPoint=\nWorkMode=2\n", "\\", 2},
+        ManagerCase{"missing", "[common]\nworkmode=3\n", "\\", 3},
+        ManagerCase{"work_mode_abc", "[Common]\nWorkMode=abc\n", "\\", 0},
+        ManagerCase{"empty_file", "", "\\", 0}),
+    [](const auto &row) { return std::string(row.param.name); });
 
 struct OwnCase {
-    const char* name;
+    const char *name;
     std::string line;
     bool moveFiles;
     int32_t idNotFound;
     std::string written; // the shutdown's line for the key the case is about
 };
 
-std::ostream& operator<<(std::ostream& out, const OwnCase& row) { return out << row.name; }
+std::ostream &operator<<(std::ostream &out, const OwnCase &row)
+{
+    return out << row.name;
+}
 
 class OwnSettings : public StartUp, public testing::WithParamInterface<OwnCase> {};
 
 TEST_P(OwnSettings, AreReadClampedAndWrittenBack)
 {
-    const auto& row = GetParam();
+    const auto &row = GetParam();
     TForm1 form = startWith("[Compare]\r\n" + row.line + "\r\n");
     EXPECT_EQ(form.MoveFiles, row.moveFiles);
     EXPECT_EQ(form.IdNotFound, row.idNotFound);
@@ -130,15 +137,16 @@ INSTANTIATE_TEST_SUITE_P(
                     OwnCase{"move_yes_is_default", "MoveFiles=yes", true, 0, "MoveFiles=1"},
                     OwnCase{"move_zero", "MoveFiles=0", false, 0, "MoveFiles=0"},
                     OwnCase{"move_other_number", "movefiles=-3", true, 0, "movefiles=1"}),
-    [](const auto& row) { return std::string(row.param.name); });
+    [](const auto &row) { return std::string(row.param.name); });
 
 TEST_F(StartUp, MoveToIsKeptAsReadAndWrittenBack)
 {
     TForm1 form = startWith("[Compare]\r\nMoveTo=D:\\Moved\r\n");
     EXPECT_EQ(form.MoveTo, "D:\\Moved");
     ASSERT_TRUE(form.ShutDown());
-    EXPECT_EQ(platform::ProfileFile(programDir() + "Dorvil.ini").readString("Compare", "MoveTo", ""),
-              "D:\\Moved");
+    EXPECT_EQ(
+        platform::ProfileFile(programDir() + "Dorvil.ini").readString("Compare", "MoveTo", ""),
+        "D:\\Moved");
 }
 
 TEST_F(StartUp, ShutdownCreatesMissingSettingsWithSevenKeys)
@@ -150,8 +158,9 @@ TEST_F(StartUp, ShutdownCreatesMissingSettingsWithSevenKeys)
 
 TEST_F(StartUp, ShutdownChangesOnlyTheSevenValues)
 {
-    const std::string before = "; my settings\r\n[Compare]\r\nUserName=reader\r\nPassword=secret\r\n"
-                               "MoveFiles=0\r\nIdNotFound=1\r\n\r\n[Window]\r\nLeft=10\r\n";
+    const std::string before =
+        "; my settings\r\n[Compare]\r\nUserName=reader\r\nPassword=secret\r\n"
+        "MoveFiles=0\r\nIdNotFound=1\r\n\r\n[Window]\r\nLeft=10\r\n";
     TForm1 form = startWith(before);
     EXPECT_EQ(form.UserName, "reader");
     EXPECT_EQ(form.Password, "secret");

@@ -8,16 +8,16 @@
 #include <iterator>
 #include <vector>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
-int main(int argc, char** argv)
+int main(int argc, char **argv)
 {
     if (argc != 2) {
         std::cerr << "usage: " << argv[0] << " CORPUS_FOLDER\n";
         return 2;
     }
     int replayed = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(argv[1])) {
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(argv[1])) {
         if (!entry.is_regular_file())
             continue;
         std::ifstream in(entry.path(), std::ios::binary);

@@ -1,5 +1,5 @@
-#include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "platform/File.h"
 #include "platform/Text.h"
 
 #include "TempFolder.h"
@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string contentOf(const fs::path& path)
+std::string contentOf(const fs::path &path)
 {
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
@@ -45,20 +45,23 @@ TEST_F(FileSystem, ProgramPathsUseBackslashesAnd1251)
 }
 
 struct CaseLookup {
-    const char* name;
+    const char *name;
     std::vector<std::string> onDisk; // UTF-8 paths below the folder
     std::string asked;               // UTF-8, backslashes
     std::string found;               // UTF-8 relative native path, empty: absent
 };
 
-std::ostream& operator<<(std::ostream& out, const CaseLookup& row) { return out << row.name; }
+std::ostream &operator<<(std::ostream &out, const CaseLookup &row)
+{
+    return out << row.name;
+}
 
 class CaseInsensitiveLookup : public FileSystem, public testing::WithParamInterface<CaseLookup> {};
 
 TEST_P(CaseInsensitiveLookup, ResolvesComponentByComponent)
 {
-    const auto& row = GetParam();
-    for (const auto& file : row.onDisk)
+    const auto &row = GetParam();
+    for (const auto &file : row.onDisk)
         m_temp.write(file);
     std::string asked = m_temp.program(row.asked);
     if (row.found.empty()) {
@@ -81,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
         CaseLookup{"e_is_not_yo", {"d/Ёж.zip"}, "d\\Еж.zip", ""},
         CaseLookup{"missing", {"d/a.zip"}, "d\\b.zip", ""},
         CaseLookup{"missing_folder", {"d/a.zip"}, "x\\a.zip", ""}),
-    [](const auto& row) { return std::string(row.param.name); });
+    [](const auto &row) { return std::string(row.param.name); });
 
 TEST_F(FileSystem, UnrepresentableNamesAreListedWithQuestionMarksButNeverReached)
 {
@@ -177,12 +180,12 @@ TEST_F(FileSystem, MoveFailsIntoAMissingFolderOrOntoAFolder)
 
 // A folder on another file system than the build's temporary folder, or
 // nothing when this machine has none.
-std::optional<fs::path> otherFileSystem(const fs::path& here)
+std::optional<fs::path> otherFileSystem(const fs::path &here)
 {
     struct stat mine, theirs;
     if (stat(here.c_str(), &mine) != 0)
         return std::nullopt;
-    for (const char* candidate : {"/dev/shm", "/run/shm", "/tmp", "/var/tmp"}) {
+    for (const char *candidate : {"/dev/shm", "/run/shm", "/tmp", "/var/tmp"}) {
         if (stat(candidate, &theirs) == 0 && theirs.st_dev != mine.st_dev &&
             access(candidate, W_OK) == 0)
             return fs::path(candidate);
@@ -266,7 +269,7 @@ TEST_F(FileSystem, FileReadsWritesAndSeeks)
 
 TEST(SystemFolders, TempFolderFollowsTmpdir)
 {
-    const char* saved = getenv("TMPDIR");
+    const char *saved = getenv("TMPDIR");
     std::string keep = saved ? saved : "";
     setenv("TMPDIR", "/var/tmp/x", 1);
     EXPECT_EQ(systemTempFolder(), "\\var\\tmp\\x\\");

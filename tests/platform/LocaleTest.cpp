@@ -11,7 +11,10 @@ struct Picture {
     std::string expected;
 };
 
-std::ostream& operator<<(std::ostream& out, const Picture& row) { return out << row.format; }
+std::ostream &operator<<(std::ostream &out, const Picture &row)
+{
+    return out << row.format;
+}
 
 class LocalePictures : public testing::TestWithParam<Picture> {};
 

@@ -1,5 +1,5 @@
-#include "platform/FileSystem.h"
 #include "platform/Profile.h"
+#include "platform/FileSystem.h"
 
 #include "TempFolder.h"
 
@@ -11,15 +11,18 @@ using testing_support::TempFolder;
 namespace {
 
 struct ReadCase {
-    const char* name;
+    const char *name;
     std::string file; // content of settings.ini; "<none>" for no file
     std::string key;
-    std::string text;  // readString with default "dflt"
-    int32_t integer;   // readInteger with default 42
-    bool boolean;      // readBool with default true
+    std::string text; // readString with default "dflt"
+    int32_t integer;  // readInteger with default 42
+    bool boolean;     // readBool with default true
 };
 
-std::ostream& operator<<(std::ostream& out, const ReadCase& row) { return out << row.name; }
+std::ostream &operator<<(std::ostream &out, const ReadCase &row)
+{
+    return out << row.name;
+}
 
 class ProfileRead : public testing::TestWithParam<ReadCase> {
 protected:
@@ -28,7 +31,7 @@ protected:
 
 TEST_P(ProfileRead, FollowsTheProfileRules)
 {
-    const auto& row = GetParam();
+    const auto &row = GetParam();
     if (row.file != "<none>")
         m_temp.write("settings.ini", row.file);
     ProfileFile profile(m_temp.program("settings.ini"));
@@ -72,18 +75,21 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"stops_at_next_section", "[Compare]\n[Next]\nK=1\n", "K", "dflt", 42, true},
         ReadCase{"cyrillic_value", "[Compare]\nK=\xCA\xED\xE8\xE3\xE8\n", "K",
                  "\xCA\xED\xE8\xE3\xE8", 42, true},
-        ReadCase{"long_value_cut", "[Compare]\nK=" + kLong + "\n", "K", kLong.substr(0, 2047),
-                 42, true}),
-    [](const auto& row) { return std::string(row.param.name); });
+        ReadCase{"long_value_cut", "[Compare]\nK=" + kLong + "\n", "K", kLong.substr(0, 2047), 42,
+                 true}),
+    [](const auto &row) { return std::string(row.param.name); });
 
 struct WriteCase {
-    const char* name;
+    const char *name;
     std::string before; // "<none>" for no file
     std::string key, value;
     std::string after;
 };
 
-std::ostream& operator<<(std::ostream& out, const WriteCase& row) { return out << row.name; }
+std::ostream &operator<<(std::ostream &out, const WriteCase &row)
+{
+    return out << row.name;
+}
 
 class ProfileWrite : public testing::TestWithParam<WriteCase> {
 protected:
@@ -92,7 +98,7 @@ protected:
 
 TEST_P(ProfileWrite, ChangesOnlyTheKeysValue)
 {
-    const auto& row = GetParam();
+    const auto &row = GetParam();
     if (row.before != "<none>")
         m_temp.write("settings.ini", row.before);
     ProfileFile profile(m_temp.program("settings.ini"));
@@ -104,23 +110,21 @@ TEST_P(ProfileWrite, ChangesOnlyTheKeysValue)
 INSTANTIATE_TEST_SUITE_P(
     Profile, ProfileWrite,
     testing::Values(
-        WriteCase{"new_file_uses_crlf", "<none>", "MoveFiles", "1",
-                  "[Compare]\r\nMoveFiles=1\r\n"},
+        WriteCase{"new_file_uses_crlf", "<none>", "MoveFiles", "1", "[Compare]\r\nMoveFiles=1\r\n"},
         WriteCase{"replace_keeps_crlf_and_other_lines",
                   "; mine\r\n[Common]\r\nX = 1\r\n\r\n[COMPARE]\r\n movefiles = 0 \r\nY=\"q\"\r\n",
                   "MoveFiles", "1",
                   "; mine\r\n[Common]\r\nX = 1\r\n\r\n[COMPARE]\r\n movefiles =1\r\nY=\"q\"\r\n"},
-        WriteCase{"new_key_after_sections_last_line", "[Compare]\nA=1\n\n[Other]\nB=2\n", "C",
-                  "3", "[Compare]\nA=1\nC=3\n\n[Other]\nB=2\n"},
+        WriteCase{"new_key_after_sections_last_line", "[Compare]\nA=1\n\n[Other]\nB=2\n", "C", "3",
+                  "[Compare]\nA=1\nC=3\n\n[Other]\nB=2\n"},
         WriteCase{"new_section_at_end", "[Other]\nB=2\n", "C", "3",
                   "[Other]\nB=2\n[Compare]\nC=3\n"},
-        WriteCase{"last_line_without_end", "[Compare]\nA=1", "C", "3",
-                  "[Compare]\nA=1\nC=3\n"},
+        WriteCase{"last_line_without_end", "[Compare]\nA=1", "C", "3", "[Compare]\nA=1\nC=3\n"},
         WriteCase{"untouched_last_line_without_end", "[Compare]\nA=1\n[Other]\nB=2", "A", "5",
                   "[Compare]\nA=5\n[Other]\nB=2"},
         WriteCase{"empty_value", "[Compare]\nMoveTo=D:\\Moved\n", "MoveTo", "",
                   "[Compare]\nMoveTo=\n"}),
-    [](const auto& row) { return std::string(row.param.name); });
+    [](const auto &row) { return std::string(row.param.name); });
 
 TEST(ProfileWriteFailure, ReadOnlyFileIsReportedAndKept)
 {

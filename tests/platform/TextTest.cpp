@@ -36,12 +36,15 @@ TEST(Text, CyrillicConvertsFromEveryCodePage)
 }
 
 struct Unmappable {
-    const char* name;
+    const char *name;
     std::string utf8;
     std::string ansi;
 };
 
-std::ostream& operator<<(std::ostream& out, const Unmappable& row) { return out << row.name; }
+std::ostream &operator<<(std::ostream &out, const Unmappable &row)
+{
+    return out << row.name;
+}
 
 class UnmappableText : public testing::TestWithParam<Unmappable> {};
 
@@ -52,16 +55,16 @@ TEST_P(UnmappableText, BecomesQuestionMarks)
     EXPECT_EQ(ansi, GetParam().ansi);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Text, UnmappableText,
-    testing::Values(Unmappable{"latin_umlaut", "a\xC3\xA4z", "a?z"},
-                    Unmappable{"cjk", "\xE4\xB8\xAD.zip", "?.zip"},
-                    Unmappable{"emoji_is_one_character", "\xF0\x9F\x98\x80!", "?!"},
-                    Unmappable{"stray_continuation_byte", "a\x80z", "a?z"},
-                    Unmappable{"truncated_sequence", "ab\xD0", "ab?"},
-                    Unmappable{"overlong_slash", "\xC0\xAF", "??"},
-                    Unmappable{"surrogate_half", "\xED\xA0\x80", "???"}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Text, UnmappableText,
+                         testing::Values(Unmappable{"latin_umlaut", "a\xC3\xA4z", "a?z"},
+                                         Unmappable{"cjk", "\xE4\xB8\xAD.zip", "?.zip"},
+                                         Unmappable{"emoji_is_one_character", "\xF0\x9F\x98\x80!",
+                                                    "?!"},
+                                         Unmappable{"stray_continuation_byte", "a\x80z", "a?z"},
+                                         Unmappable{"truncated_sequence", "ab\xD0", "ab?"},
+                                         Unmappable{"overlong_slash", "\xC0\xAF", "??"},
+                                         Unmappable{"surrogate_half", "\xED\xA0\x80", "???"}),
+                         [](const auto &row) { return std::string(row.param.name); });
 
 TEST(Text, Utf16SurrogatePairIsOneQuestionMark)
 {
@@ -90,7 +93,7 @@ struct Comparison {
     int sign;
 };
 
-std::ostream& operator<<(std::ostream& out, const Comparison& row)
+std::ostream &operator<<(std::ostream &out, const Comparison &row)
 {
     return out << ansiToUtf8(row.a) << " vs " << ansiToUtf8(row.b);
 }
@@ -99,7 +102,7 @@ class InsensitiveComparison : public testing::TestWithParam<Comparison> {};
 
 TEST_P(InsensitiveComparison, OrdersIgnoringCase)
 {
-    const auto& row = GetParam();
+    const auto &row = GetParam();
     int result = compareTextInsensitive(row.a, row.b);
     EXPECT_EQ((result > 0) - (result < 0), row.sign);
     EXPECT_EQ(sameTextInsensitive(row.a, row.b), row.sign == 0);
@@ -109,10 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
     Text, InsensitiveComparison,
     testing::Values(Comparison{"Book.ZIP", "book.zip", 0},
                     Comparison{"\xCA\xED\xE8\xE3\xE0", "\xEA\xCD\xC8\xC3\xC0", 0}, // Книга / кНИГА
-                    Comparison{"\xA8\xEB\xEA\xE0", "\xB8\xCB\xCA\xC0", 0},         // Ёлка / ёЛКА
+                    Comparison{"\xA8\xEB\xEA\xE0", "\xB8\xCB\xCA\xC0", 0}, // Ёлка / ёЛКА
                     Comparison{"\xC5", "\xA8", 1}, // Е and Ё are different letters
-                    Comparison{"a", "B", -1},
-                    Comparison{"ab", "AB c", -1},
-                    Comparison{"", "", 0}));
+                    Comparison{"a", "B", -1}, Comparison{"ab", "AB c", -1}, Comparison{"", "", 0}));
 
 } // namespace

@@ -15,26 +15,26 @@ namespace testing_support {
 
 class TempFolder {
 public:
-    explicit TempFolder(const std::filesystem::path& under = std::filesystem::temp_directory_path())
+    explicit TempFolder(const std::filesystem::path &under = std::filesystem::temp_directory_path())
     {
         std::string pattern = (under / "dorvil-test-XXXXXX").string();
         if (!mkdtemp(pattern.data()))
             throw std::runtime_error("cannot create a temporary folder under " + under.string());
         m_native = pattern;
     }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
+    TempFolder(const TempFolder &) = delete;
+    TempFolder &operator=(const TempFolder &) = delete;
     ~TempFolder()
     {
         std::error_code ignored;
         // Read-only files and folders made by a test must not block the cleanup.
-        for (auto& entry : std::filesystem::recursive_directory_iterator(m_native, ignored))
+        for (auto &entry : std::filesystem::recursive_directory_iterator(m_native, ignored))
             std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
                                          std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(m_native, ignored);
     }
 
-    const std::filesystem::path& native() const { return m_native; }
+    const std::filesystem::path &native() const { return m_native; }
 
     /// The program path (1251, backslashes) of a UTF-8 path below the folder;
     /// folders end in a backslash when `relative` does.

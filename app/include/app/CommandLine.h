@@ -11,6 +11,6 @@ struct CommandLine {
 
 /// Reads the program's arguments (UTF-8). Throws std::invalid_argument with
 /// a message for the user on an unknown option or a missing value.
-CommandLine parseCommandLine(const std::vector<std::string>& arguments);
+CommandLine parseCommandLine(const std::vector<std::string> &arguments);
 
 } // namespace app

@@ -29,7 +29,7 @@ public:
     /// Deletes every file below `folder` (which ends in a backslash) but those
     /// whose names begin with "."; folders stay. Stops at the first file that
     /// cannot be deleted and returns false.
-    static bool DeleteFolderFiles(const std::string& folder);
+    static bool DeleteFolderFiles(const std::string &folder);
 
     std::string ProgramDir;
     std::string DataBaseFile;

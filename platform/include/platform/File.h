@@ -12,24 +12,24 @@ namespace platform {
 class File {
 public:
     enum class Mode {
-        Read,          ///< existing file, read only
-        ReadWrite,     ///< existing file
+        Read,             ///< existing file, read only
+        ReadWrite,        ///< existing file
         CreateOrTruncate, ///< read and write; created, or emptied when it exists
     };
 
     /// Nothing when the file cannot be opened; the reason is in lastErrorText().
     static std::optional<File> open(std::string_view path, Mode mode);
 
-    File(File&& other) noexcept;
-    File& operator=(File&& other) noexcept;
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
+    File(File &&other) noexcept;
+    File &operator=(File &&other) noexcept;
+    File(const File &) = delete;
+    File &operator=(const File &) = delete;
     ~File();
 
     /// Reads up to size bytes; fewer only at the end of the file or on error.
-    size_t read(void* buffer, size_t size);
+    size_t read(void *buffer, size_t size);
     /// Writes all bytes; false when the file system refuses.
-    bool write(const void* buffer, size_t size);
+    bool write(const void *buffer, size_t size);
     bool seek(uint64_t position);
     uint64_t position() const;
     /// The current size; nothing when the file system cannot tell.

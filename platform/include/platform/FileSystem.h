@@ -22,7 +22,7 @@ namespace platform {
 std::filesystem::path nativePath(std::string_view path);
 /// Maps a native path back: slashes become backslashes, UTF-8 becomes 1251
 /// (characters that 1251 lacks become "?").
-std::string programPath(const std::filesystem::path& native);
+std::string programPath(const std::filesystem::path &native);
 
 /// Drops every cached folder listing; call at the start of a run so that the
 /// case-insensitive lookups see changes that other programs made meanwhile.
@@ -31,13 +31,13 @@ void forgetFolderListings();
 enum class EntryKind { File, Folder, Other };
 
 struct FolderEntry {
-    std::string name; ///< in 1251; unrepresentable characters as "?"
+    std::string name;                  ///< in 1251; unrepresentable characters as "?"
     EntryKind kind = EntryKind::Other; ///< of the entry a symbolic link points to
     bool readOnly = false;
     bool symlink = false;
 };
 
-bool fileExists(std::string_view path);   ///< a folder does not count
+bool fileExists(std::string_view path); ///< a folder does not count
 bool folderExists(std::string_view path);
 /// Creates the folder and any missing parents; true when it exists afterwards.
 bool createFolders(std::string_view path);
@@ -63,7 +63,7 @@ bool moveFolder(std::string_view from, std::string_view to);
 struct DosDateTime {
     uint16_t date = 0;
     uint16_t time = 0;
-    bool operator==(const DosDateTime&) const = default;
+    bool operator==(const DosDateTime &) const = default;
 };
 std::optional<DosDateTime> fileDosTime(std::string_view path);
 bool setFileDosTime(std::string_view path, DosDateTime when);

@@ -15,8 +15,8 @@ struct LocaleFormats {
 
 /// The formats in force: those of the user's locale until setLocaleFormats
 /// replaces them (tests fix them that way).
-const LocaleFormats& localeFormats();
-void setLocaleFormats(const LocaleFormats& formats);
+const LocaleFormats &localeFormats();
+void setLocaleFormats(const LocaleFormats &formats);
 
 struct DateTime {
     int year = 1899, month = 12, day = 30;
@@ -24,7 +24,7 @@ struct DateTime {
 };
 
 DateTime localNow();
-std::string formatDate(const DateTime& when, const LocaleFormats& formats = localeFormats());
-std::string formatTime(const DateTime& when, const LocaleFormats& formats = localeFormats());
+std::string formatDate(const DateTime &when, const LocaleFormats &formats = localeFormats());
+std::string formatTime(const DateTime &when, const LocaleFormats &formats = localeFormats());
 
 } // namespace platform

@@ -15,14 +15,13 @@ class ProfileFile {
 public:
     explicit ProfileFile(std::string path) : m_path(std::move(path)) {}
 
-    const std::string& path() const { return m_path; }
+    const std::string &path() const { return m_path; }
 
     std::string readString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const;
     /// "0x" with at least one more character, or "$", starts hexadecimal;
     /// anything that is not a number gives the default.
-    int32_t readInteger(std::string_view section, std::string_view key,
-                        int32_t defaultValue) const;
+    int32_t readInteger(std::string_view section, std::string_view key, int32_t defaultValue) const;
     /// Read as an integer with default 1 or 0; any non-zero number is true.
     bool readBool(std::string_view section, std::string_view key, bool defaultValue) const;
 

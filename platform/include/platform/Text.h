@@ -11,7 +11,7 @@ std::string ansiToUtf8(std::string_view ansi);
 /// Characters that code page 1251 lacks, and malformed UTF-8, become "?".
 std::string utf8ToAnsi(std::string_view utf8);
 /// Like utf8ToAnsi; returns false when any character had to become "?".
-bool utf8ToAnsiExact(std::string_view utf8, std::string& ansi);
+bool utf8ToAnsiExact(std::string_view utf8, std::string &ansi);
 
 std::u16string ansiToUtf16(std::string_view ansi);
 /// Characters that code page 1251 lacks become "?".

@@ -38,18 +38,18 @@ public:
 };
 
 /// The instance in force; a console implementation until one is installed.
-UserInterface& userInterface();
+UserInterface &userInterface();
 
 /// Installs an implementation for its lifetime, then restores the previous.
 class ScopedUserInterface {
 public:
-    explicit ScopedUserInterface(UserInterface& ui);
+    explicit ScopedUserInterface(UserInterface &ui);
     ~ScopedUserInterface();
-    ScopedUserInterface(const ScopedUserInterface&) = delete;
-    ScopedUserInterface& operator=(const ScopedUserInterface&) = delete;
+    ScopedUserInterface(const ScopedUserInterface &) = delete;
+    ScopedUserInterface &operator=(const ScopedUserInterface &) = delete;
 
 private:
-    UserInterface* m_previous;
+    UserInterface *m_previous;
 };
 
 /// Writes messages to standard error in UTF-8, answers every box with its
