@@ -1,0 +1,80 @@
+#pragma once
+// One extraction run of a TZipReader: takes the chosen entries and writes
+// each into the destination folder, checking its CRC-32. Decoders see only
+// the two sides of the entry being extracted: compressed bytes in, decoded
+// bytes out.
+
+#include "zip/ZipReader.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zip {
+
+class TFileBufferStream;
+
+class Extraction {
+public:
+    static constexpr size_t kBlockSize = 32768;
+
+    /// selectedOnly: take the entries marked through EntrySelected (and
+    /// clear their marks); otherwise those of DoAll or FilesList.
+    Extraction(TZipReader &reader, bool selectedOnly);
+    ~Extraction();
+    Extraction(const Extraction &) = delete;
+    Extraction &operator=(const Extraction &) = delete;
+
+    /// Returns the number of entries extracted.
+    int run();
+
+    // --- The entry being decoded --------------------------------------
+
+    uint8_t *inputBuffer() { return m_input.data(); }
+    uint8_t *outputBuffer() { return m_output.data(); }
+    uint64_t compressedLeft() const { return m_compressedLeft; }
+    /// Reads the next block of the entry's compressed data (at most
+    /// kBlockSize bytes, fewer only at its end) into buffer and returns its
+    /// length. Throws EFatalUnzipError when the archive ends first.
+    size_t readCompressed(uint8_t *buffer);
+    /// Writes count bytes from the output buffer. Throws
+    /// EBiggerThanUncompressed beyond the entry's size, ECantWriteUCF when
+    /// the file refuses them.
+    void flushOutput(size_t count);
+
+private:
+    void takeEntries();
+    bool takes(TZipEntryInfo &entry) const;
+    void finish(bool keepZipOpen);
+    void extractEntry(int index);
+    uint64_t locateData(const TZipEntryInfo &entry);
+    std::string destinationFolder(const TZipEntryInfo &entry) const;
+    void extractFolder(const TZipEntryInfo &entry, const std::string &folder);
+    bool mayReplace(int index, std::string &path);
+    bool createOutput(const std::string &path, const TZipEntryInfo &entry);
+    bool decode(const TZipEntryInfo &entry);
+    /// False when the last bytes could not be written.
+    bool closeOutput();
+    void reportUnknownMethod();
+    void skipped(TSkipReason reason, const std::string &path, int index);
+    void setTimeAndAttributes(const std::string &path, const TZipEntryInfo &entry) const;
+
+    TZipReader &m_reader;
+    TSortedEntries &m_entries;
+    bool m_selectedOnly;
+    std::vector<uint8_t> m_input;
+    std::vector<uint8_t> m_output;
+    int m_extracted = 0;
+    uint64_t m_totalBytes = 0;
+    uint64_t m_totalWritten = 0;
+
+    uint64_t m_compressedLeft = 0;
+    uint64_t m_expectedSize = 0;
+    uint64_t m_written = 0;
+    uint32_t m_crc = 0;
+    std::unique_ptr<TFileBufferStream> m_outFile;
+};
+
+} // namespace zip

@@ -1,0 +1,717 @@
+// Format notes. An archive ends with the end record (signature "PK" 5 6,
+// 22 bytes plus a comment of up to 65535 bytes); it gives the entry count
+// and where the central directory starts. A Zip64 archive puts a 20-byte
+// locator right before it, pointing at a larger end record with 64-bit
+// counts and offsets. The central directory holds one header per entry
+// (signature "PK" 1 2, 46 bytes, then name, extra field and comment); each
+// names the offset of the entry's local header ("PK" 3 4, 30 bytes, then
+// name and extra field), which the entry's data follows. All integers are
+// little-endian. When the end record or the central directory is damaged,
+// the directory is rebuilt by walking the local headers from the first one
+// found, and completed from whatever central headers can still be read.
+
+#include "zip/ZipReader.h"
+
+#include "ByteReader.h"
+#include "Extraction.h"
+#include "FileBufferStream.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "platform/UserInterface.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <limits>
+#include <utility>
+
+namespace zip {
+
+namespace {
+
+constexpr uint32_t kCentralHeaderSignature = 0x02014B50;
+constexpr uint32_t kLocalHeaderSignature = 0x04034B50;
+constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
+constexpr size_t kCentralHeaderSize = 46;
+constexpr size_t kLocalHeaderSize = 30;
+constexpr size_t kZip64LocatorSize = 20;
+constexpr size_t kZip64EndRecordSize = 56;
+constexpr size_t kZip64InfoSize = 32;
+constexpr uint16_t kZip64Tag = 0x0001;
+constexpr size_t kLargestEndRecord = TEndOfCentral::kSize + 0xFFFF;
+constexpr size_t kDataDescriptorSize = 16;
+// Self-extracting archives carry their program in front of the data.
+constexpr uint64_t kSelfExtractorSize = 14000;
+constexpr uint64_t kScanPumpInterval = 10240;
+
+uint32_t archiveDosTime(std::string_view path)
+{
+    std::optional<platform::DosDateTime> when = platform::fileDosTime(path);
+    return when ? (uint32_t(when->date) << 16) | when->time : 0;
+}
+
+// The position of the extension's dot in the file-name part, or npos.
+size_t extensionDot(const std::string &path)
+{
+    size_t dot = path.find_last_of('.');
+    size_t separator = path.find_last_of("\\:");
+    if (dot == std::string::npos || (separator != std::string::npos && dot < separator))
+        return std::string::npos;
+    return dot;
+}
+
+std::string baseNameOf(const std::string &zipName)
+{
+    size_t separator = zipName.find_last_of("\\:");
+    size_t nameStart = separator == std::string::npos ? 0 : separator + 1;
+    return zipName.substr(0, zipName.find('.', nameStart));
+}
+
+uint64_t saturatingAdd(uint64_t a, uint64_t b)
+{
+    return b > std::numeric_limits<uint64_t>::max() - a ? std::numeric_limits<uint64_t>::max()
+                                                        : a + b;
+}
+
+void loadEndRecord(ByteReader fields, TEndOfCentral &record)
+{
+    record.Signature = fields.u32();
+    record.NumberOfThisDisk = fields.u16();
+    record.CentralDirDisk = fields.u16();
+    record.EntriesOnThisDisk = fields.u16();
+    record.TotalEntries = fields.u16();
+    record.CentralDirSize = fields.u32();
+    record.CentralDirOffset = fields.u32();
+    record.CommentLength = fields.u16();
+}
+
+TZip64Locator loadZip64Locator(ByteReader fields)
+{
+    TZip64Locator locator;
+    locator.Signature = fields.u32();
+    locator.EndRecordDisk = fields.u32();
+    locator.EndRecordOffset = fields.u64();
+    locator.TotalDisks = fields.u32();
+    return locator;
+}
+
+TZip64EndRecord loadZip64EndRecord(ByteReader fields)
+{
+    TZip64EndRecord record;
+    record.Signature = fields.u32();
+    record.RecordSize = fields.u64();
+    record.VersionMadeBy = fields.u16();
+    record.VersionNeeded = fields.u16();
+    record.NumberOfThisDisk = fields.u32();
+    record.CentralDirDisk = fields.u32();
+    record.EntriesOnThisDisk = fields.u64();
+    record.TotalEntries = fields.u64();
+    record.CentralDirSize = fields.u64();
+    record.CentralDirOffset = fields.u64();
+    return record;
+}
+
+// A central header's Zip64 block holds only the values whose classic field
+// is all ones, in a fixed order.
+void takeZip64Info(TZipEntryInfo &entry, std::span<const uint8_t> extra)
+{
+    ByteReader blocks(extra);
+    while (blocks.remaining() >= 4) {
+        uint16_t tag = blocks.u16();
+        uint16_t size = blocks.u16();
+        if (tag != kZip64Tag) {
+            blocks.skip(size);
+            continue;
+        }
+        ByteReader data(extra.subspan(extra.size() - blocks.remaining(),
+                                      std::min<size_t>(size, blocks.remaining())));
+        TZip64Info &info = entry.Zip64Info.emplace();
+        info.Tag = tag;
+        info.Size = size;
+        if (entry.UncompressedSize == 0xFFFFFFFF)
+            info.UncompressedSize = data.u64();
+        if (entry.CompressedSize == 0xFFFFFFFF)
+            info.CompressedSize = data.u64();
+        if (entry.LocalHeaderOffset == 0xFFFFFFFF)
+            info.LocalHeaderOffset = data.u64();
+        if (entry.DiskStart == 0xFFFF)
+            info.DiskStart = data.u32();
+        return;
+    }
+}
+
+// A local header's Zip64 block is taken as it lies, whatever the header's
+// fields say.
+TZip64Info loadLocalZip64Info(ByteReader fields)
+{
+    TZip64Info info;
+    info.Tag = fields.u16();
+    info.Size = fields.u16();
+    info.UncompressedSize = fields.u64();
+    info.CompressedSize = fields.u64();
+    info.LocalHeaderOffset = fields.u64();
+    info.DiskStart = fields.u32();
+    return info;
+}
+
+} // namespace
+
+TZipReader::TZipReader() = default;
+
+TZipReader::~TZipReader()
+{
+    ClearDirectory();
+}
+
+void TZipReader::SetZipName(std::string_view zipName)
+{
+    if (platform::sameTextInsensitive(zipName, m_zipName))
+        return;
+    m_zipName = zipName;
+    m_baseName = baseNameOf(m_zipName);
+    freeDirectory();
+    m_archiveTime = 0;
+    m_archiveSize = 0;
+    m_endRecord.Reset();
+    m_archive.reset();
+    m_rebuiltFromLocal = false;
+}
+
+void TZipReader::ReadDirectory()
+{
+    try {
+        openArchive();
+    } catch (const EIncompleteZip &) {
+        m_archive.reset();
+        if (!m_events.OnInCompleteZip)
+            return;
+        try {
+            openArchive();
+        } catch (...) {
+            ClearDirectory();
+            throw;
+        }
+    } catch (...) {
+        ClearDirectory();
+        throw;
+    }
+    closeArchive();
+}
+
+int TZipReader::EntryCount() const
+{
+    return m_entries ? m_entries->Count() : 0;
+}
+
+TSortedEntries &TZipReader::sortedView() const
+{
+    return m_separateView ? *m_separateView : *m_entries;
+}
+
+TZipEntryInfo &TZipReader::entryAt(int index) const
+{
+    if (index < 0 || index >= EntryCount())
+        throw EListError("Index " + std::to_string(index) + " is out of range");
+    return sortedView()[index];
+}
+
+std::string TZipReader::EntryFileName(int index) const
+{
+    return entryAt(index).FileName;
+}
+
+void TZipReader::SetEntrySelected(int index, bool selected)
+{
+    entryAt(index).Selected = selected;
+}
+
+bool TZipReader::EntrySelected(int index) const
+{
+    return entryAt(index).Selected;
+}
+
+const TZipEntryInfo &TZipReader::EntryInfo(int index) const
+{
+    return entryAt(index);
+}
+
+void TZipReader::ClearDirectory()
+{
+    m_archive.reset();
+    m_sideFile.reset();
+    freeDirectory();
+    m_endRecord.Reset();
+    m_rebuiltFromLocal = false;
+    m_archiveTime = 0;
+    m_archiveSize = 0;
+    m_multiPartMode = 0;
+    m_zipName.clear();
+    m_baseName.clear();
+}
+
+void TZipReader::SetSortMode(TZipSortMode mode)
+{
+    m_sortMode = mode;
+    if (m_entries)
+        buildSortedView();
+}
+
+void TZipReader::SetDestDir(std::string_view destDir)
+{
+    if (!destDir.empty() && destDir.back() == '\\')
+        destDir.remove_suffix(1);
+    m_destDir = destDir;
+}
+
+void TZipReader::SetRootDir(std::string_view rootDir)
+{
+    m_rootDir = rootDir;
+    if (!m_rootDir.empty() && m_rootDir.back() != '\\')
+        m_rootDir += '\\';
+    m_relativePathList = {m_rootDir};
+}
+
+void TZipReader::PumpMessages() const
+{
+    if (m_doProcessMessages)
+        platform::userInterface().processEvents();
+}
+
+void TZipReader::freeDirectory()
+{
+    m_separateView.reset();
+    m_entries.reset();
+}
+
+void TZipReader::openArchive()
+{
+    if (!m_archive) {
+        m_archive = TFileBufferStream::open(m_zipName, platform::File::Mode::Read);
+        if (!m_archive)
+            throw EFOpenError(m_zipName, platform::lastErrorText());
+    }
+    // The file size joins the 2-second file time so that an archive
+    // rewritten within the same two seconds is still noticed.
+    if (m_entries && archiveDosTime(m_zipName) == m_archiveTime &&
+        m_archive->size() == m_archiveSize)
+        return;
+    readDirectory();
+}
+
+void TZipReader::closeArchive()
+{
+    if (!m_keepZipOpen)
+        m_archive.reset();
+}
+
+TFileBufferStream &TZipReader::directoryStream() const
+{
+    return m_sideFile ? *m_sideFile : *m_archive;
+}
+
+void TZipReader::readDirectory()
+{
+    m_archiveTime = archiveDosTime(m_zipName);
+    m_archiveSize = m_archive->size();
+    freeDirectory();
+    m_endRecord.Reset();
+    m_rebuiltFromLocal = false;
+
+    bool found = findEndRecord(*m_archive);
+    if (found && m_endRecord.numberOfThisDisk() < m_endRecord.centralDirDisk()) {
+        m_endRecord.Reset();
+        found = false;
+    }
+    if (!found)
+        found = openSideFile();
+
+    if (found) {
+        m_currentPart = m_sideFile ? 0 : m_endRecord.numberOfThisDisk();
+        if (m_endRecord.numberOfThisDisk() == 0)
+            m_multiPartMode = 0;
+        else if (m_multiPartMode == 0)
+            m_multiPartMode = 2; // no drive here is removable media
+        if (m_endRecord.totalEntries() > 0) {
+            if (isMultiPart() && !m_sideFile && m_endRecord.centralDirDisk() != m_currentPart)
+                openPart(int(m_endRecord.centralDirDisk()) + 1);
+            directoryStream().seek(directoryStart());
+        }
+    } else {
+        if (m_events.OnInCompleteZip)
+            m_events.OnInCompleteZip(m_incompleteZipMode);
+        switch (m_incompleteZipMode) {
+        case TIncompleteZipMode::izAssumeNotAZip:
+            throw ENotAZipFile();
+        case TIncompleteZipMode::izAssumeMulti:
+            throw EIncompleteZip();
+        case TIncompleteZipMode::izAssumeBad:
+            if (!scanLocalHeaders())
+                throw EBadZipFile();
+            break;
+        }
+    }
+    if (!m_entries)
+        m_entries =
+            std::make_unique<TSortedEntries>(TZipSortMode::ByNone, true, TDuplicates::Error);
+    readCentralDirectory();
+    m_currentPart = m_sideFile ? 0 : m_endRecord.numberOfThisDisk();
+    buildSortedView();
+    m_sideFile.reset();
+}
+
+bool TZipReader::openSideFile()
+{
+    size_t dot = extensionDot(m_zipName);
+    std::string sidePath = m_zipName.substr(0, dot) + ".zfc";
+    if (!platform::fileExists(sidePath))
+        return false;
+    m_sideFile = TFileBufferStream::open(sidePath, platform::File::Mode::Read);
+    if (m_sideFile && findEndRecord(*m_sideFile))
+        return true;
+    m_sideFile.reset();
+    m_endRecord.Reset();
+    return false;
+}
+
+uint64_t TZipReader::directoryStart() const
+{
+    return m_sideFile ? 0 : m_endRecord.centralDirOffset();
+}
+
+void TZipReader::readCentralDirectory()
+{
+    bool multiPart = isMultiPart() && !m_sideFile;
+    TZipEntryInfo *previous = nullptr; // the last entry read, when it had an extra field
+    for (uint64_t i = 0; i < m_endRecord.totalEntries();) {
+        PumpMessages();
+        auto entry = std::make_unique<TZipEntryInfo>();
+        entry->OemMode = m_oemConvert;
+        bool read = readCentralHeader(*entry, multiPart);
+        if (!read && previous) {
+            // Some writers declare an extra field they never wrote; read
+            // again as if the previous entry had none.
+            uint64_t length = std::exchange(previous->ExtraLength, 0);
+            previous = nullptr;
+            TFileBufferStream &in = directoryStream();
+            if (length <= in.position()) {
+                in.seek(in.position() - length);
+                read = readCentralHeader(*entry, multiPart);
+            }
+        }
+        if (read && m_rebuiltFromLocal) {
+            skipExtraAndComment(*entry);
+            mergeCentralHeader(*entry);
+            ++i;
+            continue;
+        }
+        if (read) {
+            TZipEntryInfo *added = entry.get();
+            try {
+                m_entries->Add(added);
+                entry.release();
+            } catch (const EListError &) {
+                if (!scanLocalHeaders())
+                    throw EBadZipFile();
+                restartAfterScan(i, previous);
+                continue;
+            }
+            skipExtraAndComment(*added);
+            previous = added->ExtraLength != 0 ? added : nullptr;
+            ++i;
+            continue;
+        }
+        if (m_rebuiltFromLocal)
+            break;
+        if (multiPart || !scanLocalHeaders())
+            throw EBadZipFile();
+        restartAfterScan(i, previous);
+    }
+}
+
+void TZipReader::restartAfterScan(uint64_t &index, TZipEntryInfo *&previous)
+{
+    index = 0;
+    previous = nullptr;
+    directoryStream().seek(directoryStart());
+}
+
+void TZipReader::skipExtraAndComment(const TZipEntryInfo &entry)
+{
+    TFileBufferStream &in = directoryStream();
+    in.seek(in.position() + entry.ExtraLength + entry.CommentLength);
+}
+
+bool TZipReader::findEndRecord(TFileBufferStream &stream)
+{
+    uint64_t size = stream.size();
+    if (size < TEndOfCentral::kSize)
+        return size == 0; // an empty file is an archive without entries
+    size_t window = size_t(std::min<uint64_t>(kLargestEndRecord, size));
+    std::vector<uint8_t> buffer(window);
+    stream.seek(size - window);
+    if (stream.read(buffer.data(), window) != window)
+        return false;
+    std::span<const uint8_t> bytes(buffer);
+    for (size_t position = window - TEndOfCentral::kSize + 1; position-- > 0;) {
+        if (bytes[position] != 0x50 ||
+            ByteReader(bytes.subspan(position)).u32() != TEndOfCentral::kSignature)
+            continue;
+        loadEndRecord(ByteReader(bytes.subspan(position, TEndOfCentral::kSize)), m_endRecord);
+        m_endRecord.CommentPosition = size - window + position + TEndOfCentral::kSize;
+        if (position >= kZip64LocatorSize &&
+            ByteReader(bytes.subspan(position - kZip64LocatorSize)).u32() == kZip64LocatorSignature)
+            loadZip64Records(stream,
+                             bytes.subspan(position - kZip64LocatorSize, kZip64LocatorSize));
+        return true;
+    }
+    return false;
+}
+
+void TZipReader::loadZip64Records(TFileBufferStream &stream, std::span<const uint8_t> locator)
+{
+    m_endRecord.Zip64Locator = loadZip64Locator(ByteReader(locator));
+    std::array<uint8_t, kZip64EndRecordSize> record{};
+    if (stream.seek(m_endRecord.Zip64Locator->EndRecordOffset) &&
+        stream.read(record.data(), record.size()) == record.size())
+        m_endRecord.Zip64EndRecord = loadZip64EndRecord(ByteReader(record));
+}
+
+bool TZipReader::readCentralHeader(TZipEntryInfo &entry, bool multiPart)
+{
+    TFileBufferStream *in = &directoryStream();
+    uint64_t start = in->position();
+    std::array<uint8_t, kCentralHeaderSize> record{};
+    size_t got = in->read(record.data(), record.size());
+    if (got == 0 && multiPart) {
+        openPart(int(m_currentPart) + 2);
+        in = &directoryStream();
+        start = 0;
+        got = in->read(record.data(), record.size());
+    }
+    ByteReader fields(record);
+    if (got != record.size() || fields.u32() != kCentralHeaderSignature) {
+        in->seek(start);
+        return false;
+    }
+    entry.VersionMadeBy = fields.u16();
+    entry.VersionNeeded = fields.u16();
+    entry.Flags = fields.u16();
+    entry.CompressionMethod = fields.u16();
+    entry.DateTime = fields.u16();
+    entry.DateTime |= uint32_t(fields.u16()) << 16;
+    entry.DateTime = clampDosDateTime(entry.DateTime);
+    entry.Crc32 = fields.u32();
+    entry.CompressedSize = fields.u32();
+    entry.UncompressedSize = fields.u32();
+    entry.NameLength = fields.u16();
+    entry.ExtraLength = fields.u16();
+    entry.CommentLength = fields.u16();
+    entry.DiskStart = fields.u16();
+    entry.InternalAttributes = fields.u16();
+    entry.ExternalAttributes = fields.u32();
+    entry.LocalHeaderOffset = fields.u32();
+    entry.CentralHeaderOffset = start;
+
+    std::string name(entry.NameLength, '\0');
+    if (in->read(name.data(), name.size()) != name.size()) {
+        in->seek(start);
+        return false;
+    }
+    bool madeOnDos = (entry.VersionMadeBy >> 8) == 0;
+    entry.setName(std::move(name), madeOnDos);
+
+    if (entry.ExtraLength > 0) {
+        uint64_t extraStart = in->position();
+        std::vector<uint8_t> extra(entry.ExtraLength);
+        extra.resize(in->read(extra.data(), extra.size()));
+        takeZip64Info(entry, extra);
+        in->seek(extraStart);
+    }
+    return true;
+}
+
+bool TZipReader::readLocalHeader(TZipEntryInfo &entry)
+{
+    TFileBufferStream &in = *m_archive;
+    uint64_t start = in.position();
+    std::array<uint8_t, kLocalHeaderSize> record{};
+    ByteReader fields(record);
+    if (in.read(record.data(), record.size()) != record.size() ||
+        fields.u32() != kLocalHeaderSignature) {
+        in.seek(start);
+        return false;
+    }
+    entry.VersionNeeded = fields.u16();
+    entry.Flags = fields.u16();
+    entry.CompressionMethod = fields.u16();
+    entry.DateTime = fields.u16();
+    entry.DateTime |= uint32_t(fields.u16()) << 16;
+    entry.DateTime = clampDosDateTime(entry.DateTime);
+    entry.Crc32 = fields.u32();
+    entry.CompressedSize = fields.u32();
+    entry.UncompressedSize = fields.u32();
+    entry.NameLength = fields.u16();
+    entry.LocalExtraLength = fields.u16();
+
+    std::string name(entry.NameLength, '\0');
+    if (in.read(name.data(), name.size()) != name.size()) {
+        in.seek(start);
+        return false;
+    }
+    entry.setName(std::move(name), true);
+
+    if (entry.LocalExtraLength > 0) {
+        uint64_t extraStart = in.position();
+        std::array<uint8_t, kZip64InfoSize> extra{};
+        if (in.read(extra.data(), extra.size()) == extra.size() &&
+            ByteReader(extra).u16() == kZip64Tag)
+            entry.Zip64Info = loadLocalZip64Info(ByteReader(extra));
+        in.seek(extraStart);
+    }
+    entry.setLocalHeaderOffset(start);
+    return true;
+}
+
+bool TZipReader::scanLocalHeaders()
+{
+    if (m_rebuiltFromLocal)
+        return false;
+    m_rebuiltFromLocal = true;
+    freeDirectory();
+
+    TFileBufferStream &in = *m_archive;
+    size_t dot = extensionDot(m_zipName);
+    bool selfExtracting =
+        dot != std::string::npos && platform::upperLatin(m_zipName.substr(dot)) == ".EXE";
+    in.seek(selfExtracting ? kSelfExtractorSize : 0);
+    if (!seekToLocalHeaderSignature(in))
+        return false;
+
+    m_entries = std::make_unique<TSortedEntries>(TZipSortMode::ByNone, true, TDuplicates::Error);
+    for (;;) {
+        auto entry = std::make_unique<TZipEntryInfo>();
+        entry->OemMode = m_oemConvert;
+        if (!readLocalHeader(*entry))
+            break;
+        PumpMessages();
+        uint64_t next =
+            saturatingAdd(in.position() + entry->LocalExtraLength, entry->compressedSize());
+        if (entry->hasDataDescriptor())
+            next = saturatingAdd(next, kDataDescriptorSize);
+        // Headers are found at rising offsets, so none is a duplicate.
+        m_entries->Add(entry.get());
+        entry.release();
+        in.seek(next);
+    }
+    m_endRecord.setRebuilt(in.position(), uint64_t(m_entries->Count()));
+    m_currentPart = 0;
+    return true;
+}
+
+bool TZipReader::seekToLocalHeaderSignature(TFileBufferStream &in)
+{
+    static constexpr uint8_t kSignature[] = {'P', 'K', 3, 4};
+    size_t matched = 0;
+    uint64_t passed = 0;
+    uint8_t byte = 0;
+    while (in.read(&byte, 1) == 1) {
+        if (matched == 0 && ++passed % kScanPumpInterval == 0)
+            PumpMessages();
+        if (byte == kSignature[matched]) {
+            if (++matched < sizeof kSignature)
+                continue;
+            matched = 0;
+            std::array<uint8_t, 2> version{};
+            if (in.read(version.data(), version.size()) != version.size())
+                return false;
+            if (version[1] < 10) {
+                in.seek(in.position() - 6);
+                return true;
+            }
+            continue;
+        }
+        // The byte that broke the signature may start the next one.
+        matched = byte == kSignature[0] ? 1 : 0;
+    }
+    return false;
+}
+
+void TZipReader::mergeCentralHeader(TZipEntryInfo &central)
+{
+    int index = m_entries->Find(central);
+    if (index < 0)
+        return;
+    TZipEntryInfo &scanned = (*m_entries)[index];
+    uint64_t offset = scanned.localHeaderOffset();
+    scanned = central;
+    scanned.setLocalHeaderOffset(offset);
+}
+
+void TZipReader::buildSortedView()
+{
+    m_separateView.reset();
+    if (m_sortMode == TZipSortMode::ByNone)
+        return;
+    m_separateView = std::make_unique<TSortedEntries>(m_sortMode, false, TDuplicates::Accept);
+    for (int i = 0; i < m_entries->Count(); ++i)
+        m_separateView->Add(&(*m_entries)[i]);
+}
+
+std::string TZipReader::partFileName(int partNumber)
+{
+    char suffix[16];
+    if (m_blockMode == TBlockMode::bmClassic)
+        std::snprintf(suffix, sizeof suffix, ".%3.3d", partNumber);
+    else if (uint32_t(partNumber) == m_endRecord.numberOfThisDisk() + 1)
+        std::snprintf(suffix, sizeof suffix, ".zip");
+    else
+        std::snprintf(suffix, sizeof suffix, ".z%2.2d", partNumber);
+    std::string name = m_baseName + suffix;
+    if (m_events.OnFileNameForSplitPart)
+        m_events.OnFileNameForSplitPart(name, partNumber, m_multiPartMode);
+    return name;
+}
+
+void TZipReader::openPart(int partNumber)
+{
+    std::string name = partFileName(partNumber);
+    m_archive.reset();
+    m_archive = TFileBufferStream::open(name, platform::File::Mode::Read);
+    if (!m_archive)
+        throw EFOpenError(name, platform::lastErrorText());
+    m_zipName = name;
+    m_currentPart = uint32_t(partNumber - 1);
+    m_archiveTime = archiveDosTime(name);
+    m_archiveSize = m_archive->size();
+}
+
+int TZipReader::ExtractSelected()
+{
+    return extract(true);
+}
+
+int TZipReader::Extract()
+{
+    return extract(false);
+}
+
+int TZipReader::extract(bool selectedOnly)
+{
+    ReadDirectory();
+    try {
+        openArchive();
+    } catch (...) {
+        ClearDirectory();
+        throw;
+    }
+    try {
+        int extracted = Extraction(*this, selectedOnly).run();
+        closeArchive();
+        return extracted;
+    } catch (...) {
+        closeArchive();
+        throw;
+    }
+}
+
+} // namespace zip
