@@ -15,10 +15,13 @@ constexpr size_t kMaxValueLength = 2047;
 
 std::string_view trim(std::string_view text)
 {
-    size_t first = text.find_first_not_of(" \t");
+    // A stray carriage return counts as a blank, so that a last line
+    // without its line feed still reads as the value it shows.
+    constexpr const char *kBlanks = " \t\r";
+    size_t first = text.find_first_not_of(kBlanks);
     if (first == std::string_view::npos)
         return {};
-    size_t last = text.find_last_not_of(" \t");
+    size_t last = text.find_last_not_of(kBlanks);
     return text.substr(first, last - first + 1);
 }
 
@@ -34,14 +37,13 @@ std::vector<Line> splitLines(std::string_view content)
     std::vector<Line> lines;
     while (!content.empty()) {
         size_t newline = content.find('\n');
-        std::string_view line = content.substr(0, newline);
-        std::string end = newline == std::string_view::npos ? "" : "\n";
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-            end = "\r" + end;
+        if (newline == std::string_view::npos) {
+            lines.push_back({std::string(content), ""});
+            break;
         }
-        lines.push_back({std::string(line), end});
-        content.remove_prefix(newline == std::string_view::npos ? content.size() : newline + 1);
+        bool crlf = newline > 0 && content[newline - 1] == '\r';
+        lines.push_back({std::string(content.substr(0, newline - crlf)), crlf ? "\r\n" : "\n"});
+        content.remove_prefix(newline + 1);
     }
     return lines;
 }

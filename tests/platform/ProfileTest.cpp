@@ -71,6 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"key_other_case", "[Compare]\nmovefiles=0\n", "MOVEFILES", "0", 0, false},
         ReadCase{"section_blanks", "  [ Compare ]  \nK=7\n", "K", "7", 7, true},
         ReadCase{"crlf", "[Compare]\r\nK=7\r\n", "K", "7", 7, true},
+        ReadCase{"carriage_return_without_line_feed", "[Compare]\nK=7\r", "K", "7", 7, true},
         ReadCase{"first_key_wins", "[Compare]\nK=1\nK=2\n", "K", "1", 1, true},
         ReadCase{"stops_at_next_section", "[Compare]\n[Next]\nK=1\n", "K", "dflt", 42, true},
         ReadCase{"cyrillic_value", "[Compare]\nK=\xCA\xED\xE8\xE3\xE8\n", "K",
@@ -122,6 +123,8 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"last_line_without_end", "[Compare]\nA=1", "C", "3", "[Compare]\nA=1\nC=3\n"},
         WriteCase{"untouched_last_line_without_end", "[Compare]\nA=1\n[Other]\nB=2", "A", "5",
                   "[Compare]\nA=5\n[Other]\nB=2"},
+        WriteCase{"last_line_ends_in_carriage_return", "[Other]\r\nB=2\r", "C", "3",
+                  "[Other]\r\nB=2\r\r\n[Compare]\r\nC=3\r\n"},
         WriteCase{"empty_value", "[Compare]\nMoveTo=D:\\Moved\n", "MoveTo", "",
                   "[Compare]\nMoveTo=\n"}),
     [](const auto &row) { return std::string(row.param.name); });
