@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 #include <optional>
+#include <vector>
 
 namespace platform {
 
@@ -111,6 +112,112 @@ std::string formatDate(const DateTime &when, const LocaleFormats &formats)
 std::string formatTime(const DateTime &when, const LocaleFormats &formats)
 {
     return render(formats.longTimeFormat, when);
+}
+
+} // namespace platform
+
+namespace platform {
+namespace {
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Splits "12.03.2024" or "9:05" into its numbers; false on anything but
+// digits and single separators, or more than `limit` numbers.
+bool readNumbers(std::string_view text, std::string_view separators, size_t limit,
+                 std::vector<int> &numbers)
+{
+    numbers.clear();
+    size_t i = 0;
+    while (i < text.size()) {
+        if (!isDigit(text[i]) || numbers.size() == limit)
+            return false;
+        int value = 0;
+        size_t digits = 0;
+        for (; i < text.size() && isDigit(text[i]); ++i, ++digits) {
+            if (digits == 4)
+                return false;
+            value = value * 10 + (text[i] - '0');
+        }
+        numbers.push_back(value);
+        if (i < text.size()) {
+            if (separators.find(text[i]) == std::string_view::npos || i + 1 == text.size())
+                return false;
+            ++i;
+        }
+    }
+    return !numbers.empty();
+}
+
+bool validDate(int year, int month, int day)
+{
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1)
+        return false;
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= kDays[month - 1] + (month == 2 && leap);
+}
+
+// The order of day, month and year in a picture, as the letters d, M, y.
+std::string fieldOrder(const std::string &picture)
+{
+    std::string order;
+    for (char letter : picture)
+        if ((letter == 'd' || letter == 'M' || letter == 'y') &&
+            order.find(letter) == std::string::npos)
+            order += letter;
+    return order.size() == 3 ? order : "dMy";
+}
+
+} // namespace
+
+std::optional<DateTime> parseTime(std::string_view text)
+{
+    std::vector<int> numbers;
+    if (!readNumbers(text, ":", 3, numbers) || numbers.size() < 2)
+        return std::nullopt;
+    DateTime when;
+    when.hour = numbers[0];
+    when.minute = numbers[1];
+    when.second = numbers.size() > 2 ? numbers[2] : 0;
+    if (when.hour > 23 || when.minute > 59 || when.second > 59)
+        return std::nullopt;
+    return when;
+}
+
+std::optional<DateTime> parseDateTime(std::string_view text, const LocaleFormats &formats)
+{
+    size_t blank = text.find(' ');
+    std::string_view datePart = text.substr(0, blank);
+    DateTime when;
+    if (blank != std::string_view::npos) {
+        auto time = parseTime(text.substr(blank + 1));
+        if (!time)
+            return std::nullopt;
+        when = *time;
+    }
+    std::vector<int> numbers;
+    if (!readNumbers(datePart, "./-", 3, numbers) || numbers.size() != 3)
+        return std::nullopt;
+    std::string order = fieldOrder(formats.shortDateFormat);
+    for (size_t i = 0; i < 3; ++i) {
+        int value = numbers[i];
+        switch (order[i]) {
+        case 'd':
+            when.day = value;
+            break;
+        case 'M':
+            when.month = value;
+            break;
+        default:
+            when.year = value < 100 ? (value < 50 ? 2000 + value : 1900 + value) : value;
+        }
+    }
+    if (!validDate(when.year, when.month, when.day))
+        return std::nullopt;
+    return when;
 }
 
 } // namespace platform

@@ -42,3 +42,48 @@ TEST(Locale, FixedFormatsReplaceTheUsersUntilReplacedAgain)
 }
 
 } // namespace
+
+namespace {
+
+struct DateText {
+    std::string format, text;
+    bool valid;
+    platform::DateTime expected;
+};
+
+std::ostream &operator<<(std::ostream &out, const DateText &row)
+{
+    return out << row.format << " / " << row.text;
+}
+
+class DateReading : public testing::TestWithParam<DateText> {};
+
+TEST_P(DateReading, FollowsTheShortDateOrder)
+{
+    const auto &row = GetParam();
+    auto read = platform::parseDateTime(row.text, {row.format, "H:mm:ss", ','});
+    ASSERT_EQ(read.has_value(), row.valid);
+    if (!row.valid)
+        return;
+    EXPECT_EQ(read->year, row.expected.year);
+    EXPECT_EQ(read->month, row.expected.month);
+    EXPECT_EQ(read->day, row.expected.day);
+    EXPECT_EQ(read->hour, row.expected.hour);
+    EXPECT_EQ(read->minute, row.expected.minute);
+    EXPECT_EQ(read->second, row.expected.second);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locale, DateReading,
+    testing::Values(
+        DateText{"dd.MM.yyyy", "05.03.2024", true, {2024, 3, 5, 0, 0, 0, 0}},
+        DateText{"MM/dd/yy", "3/5/24", true, {2024, 3, 5, 0, 0, 0, 0}},
+        DateText{"yyyy-MM-dd", "1999-12-31 23:59:58", true, {1999, 12, 31, 23, 59, 58, 0}},
+        DateText{"dd.MM.yyyy", "1.1.75 9:05", true, {1975, 1, 1, 9, 5, 0, 0}},
+        DateText{"dd.MM.yyyy", "29.02.2023", false, {}},
+        DateText{"dd.MM.yyyy", "29.02.2024", true, {2024, 2, 29, 0, 0, 0, 0}},
+        DateText{"dd.MM.yyyy", "12.2024", false, {}}, DateText{"dd.MM.yyyy", "abc", false, {}},
+        DateText{"dd.MM.yyyy", "01.01.2024 25:00", false, {}},
+        DateText{"dd.MM.yyyy", "01..2024", false, {}}, DateText{"dd.MM.yyyy", "", false, {}}));
+
+} // namespace

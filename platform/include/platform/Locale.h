@@ -3,7 +3,9 @@
 // picture letters: d, dd, M, MM, yy, yyyy for dates; h, hh, H, HH, m, mm,
 // s, ss, tt for times; other characters are copied, text in '...' too.
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -24,6 +26,15 @@ struct DateTime {
 };
 
 DateTime localNow();
+
+/// Reads a date the way the user writes it: day, month and year numbers in
+/// the order of the short date format, separated by any non-digit, and
+/// optionally a time (hours, minutes, optional seconds) after a blank.
+/// Two-digit years fall in 1950-2049. Nothing when the text is no valid date.
+std::optional<DateTime> parseDateTime(std::string_view text,
+                                      const LocaleFormats &formats = localeFormats());
+/// Reads a time of day: hours, minutes and optional seconds separated by ':'.
+std::optional<DateTime> parseTime(std::string_view text);
 std::string formatDate(const DateTime &when, const LocaleFormats &formats = localeFormats());
 std::string formatTime(const DateTime &when, const LocaleFormats &formats = localeFormats());
 
