@@ -178,7 +178,7 @@ std::string formatArgument(std::string_view directive, char conversion, const TF
 
 } // namespace
 
-std::string FormatText(std::string_view format, std::initializer_list<TFormatArg> args)
+std::string FormatText(std::string_view format, const std::vector<TFormatArg> &args)
 {
     std::string result;
     auto next = args.begin();
@@ -221,14 +221,14 @@ namespace {
 
 } // namespace
 
-void RaiseClientError(int number, std::initializer_list<TFormatArg> args)
+void RaiseClientError(int number, const std::vector<TFormatArg> &args)
 {
     if (number < 0 || number >= kClientErrorCount)
         number = fceUnknownError;
     raiseClientMessage(number, FormatText(ClientErrorTexts[number], args));
 }
 
-void RaiseClientErrorText(std::string_view format, std::initializer_list<TFormatArg> args)
+void RaiseClientErrorText(std::string_view format, const std::vector<TFormatArg> &args)
 {
     raiseClientMessage(-1, FormatText(format, args));
 }

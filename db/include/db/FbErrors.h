@@ -5,10 +5,10 @@
 
 #include <cstdint>
 #include <exception>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace db {
 
@@ -110,12 +110,12 @@ extern const char *const ClientErrorTexts[kClientErrorCount];
 using TFormatArg = std::variant<std::string_view, long long>;
 /// Formats %s, %d, %x (with flags, width and precision) and %%; a directive
 /// without a matching argument is left out.
-std::string FormatText(std::string_view format, std::initializer_list<TFormatArg> args = {});
+std::string FormatText(std::string_view format, const std::vector<TFormatArg> &args = {});
 
 /// Throws EFbClientError with the numbered text formatted with the arguments.
-[[noreturn]] void RaiseClientError(int number, std::initializer_list<TFormatArg> args = {});
+[[noreturn]] void RaiseClientError(int number, const std::vector<TFormatArg> &args = {});
 /// Throws EFbClientError with SQLCode -1 and the caller's format.
 [[noreturn]] void RaiseClientErrorText(std::string_view format,
-                                       std::initializer_list<TFormatArg> args = {});
+                                       const std::vector<TFormatArg> &args = {});
 
 } // namespace db

@@ -1,0 +1,103 @@
+#include "TestSupport.h"
+
+#include "FbClient.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace dbtest {
+
+TempFolder::TempFolder()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "dorvil-db-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot create a temporary folder");
+    m_path = pattern;
+}
+
+TempFolder::~TempFolder()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+namespace {
+
+std::string readFile(const std::filesystem::path &file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+} // namespace
+
+void createDatabase(const std::filesystem::path &file, int dialect, bool withSchema)
+{
+    const std::filesystem::path script = file.string() + ".sql";
+    {
+        std::ofstream out(script, std::ios::binary);
+        out << "SET SQL DIALECT " << dialect << ";\n"
+            << "CREATE DATABASE '" << file.string()
+            << "' USER 'SYSDBA' PASSWORD 'testpass' DEFAULT CHARACTER SET NONE;\n";
+        if (withSchema)
+            out << readFile(DORVIL_DB_TEST_DATA "/library-schema.sql");
+    }
+    const std::filesystem::path log = file.string() + ".log";
+    const std::string command =
+        "isql-fb -q -b -i '" + script.string() + "' >'" + log.string() + "' 2>&1";
+    const int result = std::system(command.c_str());
+    ASSERT_EQ(result, 0) << "isql failed: " << readFile(log);
+}
+
+void executeSql(db::TFbDatabase &database, db::TFbTransaction &transaction, std::string_view sql,
+                const db::TComponent *sender)
+{
+    const db::IFbClientLibrary &library = *database.ClientLibrary();
+    const std::string text(sql);
+    if (library.isc_dsql_execute_immediate(
+            db::StatusVector(), database.HandlePointer(), transaction.HandlePointer(), 0,
+            text.c_str(), static_cast<unsigned short>(database.SQLDialect()), nullptr) != 0)
+        db::RaiseServerError(library, sender);
+}
+
+std::optional<long long> queryInteger(db::TFbDatabase &database, db::TFbTransaction &transaction,
+                                      std::string_view sql)
+{
+    const db::IFbClientLibrary &library = *database.ClientLibrary();
+    std::vector<char> area(XSQLDA_LENGTH(1));
+    auto *output = reinterpret_cast<XSQLDA *>(area.data());
+    output->version = SQLDA_VERSION1;
+    output->sqln = 1;
+    output->sqld = 1;
+    ISC_INT64 value = 0;
+    short nullIndicator = 0;
+    output->sqlvar[0].sqltype = SQL_INT64 + 1;
+    output->sqlvar[0].sqllen = sizeof value;
+    output->sqlvar[0].sqldata = reinterpret_cast<ISC_SCHAR *>(&value);
+    output->sqlvar[0].sqlind = &nullIndicator;
+    const std::string text(sql);
+    if (library.isc_dsql_exec_immed2(
+            db::StatusVector(), database.HandlePointer(), transaction.HandlePointer(), 0,
+            text.c_str(), static_cast<unsigned short>(database.SQLDialect()), nullptr, output) != 0)
+        db::RaiseServerError(library, &transaction);
+    if (nullIndicator != 0)
+        return std::nullopt;
+    return value;
+}
+
+Form1::Form1(const std::filesystem::path &file, std::string password)
+{
+    database.SetDBName(file.string());
+    database.SetDBParams({"user_name=SYSDBA", "password=" + password, "sql_role_name="});
+    database.SetSQLDialect(3);
+    database.SetDefaultTransaction(&transaction);
+    transaction.SetDefaultDatabase(&database);
+}
+
+} // namespace dbtest

@@ -1,0 +1,51 @@
+#pragma once
+// Shared helpers of the database tests: a temporary folder, test databases
+// created by isql, and SQL run directly through the client library.
+
+#include "db/Component.h"
+#include "db/DbDatabase.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace dbtest {
+
+/// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder &) = delete;
+    TempFolder &operator=(const TempFolder &) = delete;
+    const std::filesystem::path &path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+/// Creates a database file with isql: character set NONE, the given dialect,
+/// and the catalogue schema when asked. Fails the test when isql fails.
+void createDatabase(const std::filesystem::path &file, int dialect = 3, bool withSchema = false);
+
+/// Runs one statement in the transaction through the client library; a
+/// failure becomes the server error with the sender named.
+void executeSql(db::TFbDatabase &database, db::TFbTransaction &transaction, std::string_view sql,
+                const db::TComponent *sender);
+
+/// The single integer that a singleton SELECT gives; nothing for NULL.
+std::optional<long long> queryInteger(db::TFbDatabase &database, db::TFbTransaction &transaction,
+                                      std::string_view sql);
+
+/// A window with a connection and a transaction named as the application
+/// names them, attached as SYSDBA (the embedded engine checks no password).
+struct Form1 {
+    db::TComponent form{nullptr, "Form1"};
+    db::TDbDatabase database{&form, "DbDatabase1"};
+    db::TDbTransaction transaction{&form, "DbTransaction1"};
+
+    explicit Form1(const std::filesystem::path &file, std::string password = "testpass");
+};
+
+} // namespace dbtest
