@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -56,10 +55,13 @@ void writeFile(const fs::path &path, std::string_view bytes)
 
 std::string readFile(const fs::path &path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         throw std::runtime_error("cannot read " + path.string());
-    return {std::istreambuf_iterator<char>(in), {}};
+    std::string bytes(size_t(in.tellg()), '\0');
+    in.seekg(0);
+    in.read(bytes.data(), std::streamsize(bytes.size()));
+    return bytes;
 }
 
 uint32_t crc32Of(std::string_view bytes)

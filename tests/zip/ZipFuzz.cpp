@@ -34,7 +34,7 @@ public:
     void requestQuit() override {}
 };
 
-const fs::path& workFolder()
+const fs::path &workFolder()
 {
     static const fs::path folder = [] {
         fs::path path = fs::temp_directory_path() / ("dorvil-zip-fuzz-" + std::to_string(getpid()));
@@ -45,11 +45,11 @@ const fs::path& workFolder()
 }
 
 // Stops unless folder holds nothing but the allowed names.
-void checkOnly(const fs::path& folder, std::initializer_list<const char*> allowed)
+void checkOnly(const fs::path &folder, std::initializer_list<const char *> allowed)
 {
     if (!fs::exists(folder))
         return;
-    for (const auto& entry : fs::directory_iterator(folder))
+    for (const auto &entry : fs::directory_iterator(folder))
         if (std::find(allowed.begin(), allowed.end(), entry.path().filename().string()) ==
             allowed.end())
             std::abort();
@@ -57,15 +57,15 @@ void checkOnly(const fs::path& folder, std::initializer_list<const char*> allowe
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static SilentUserInterface ui;
     static platform::ScopedUserInterface scopedUi(ui);
-    const fs::path& root = workFolder();
+    const fs::path &root = workFolder();
     fs::remove_all(root / "out");
     {
         std::ofstream archive(root / "fuzz.zip", std::ios::binary | std::ios::trunc);
-        archive.write(reinterpret_cast<const char*>(data), std::streamsize(size));
+        archive.write(reinterpret_cast<const char *>(data), std::streamsize(size));
     }
     std::string rootProgramPath = platform::programPath(root);
     for (bool recreateDirs : {false, true}) {
@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             for (int i = 0; i < reader.EntryCount(); ++i)
                 reader.SetEntrySelected(i, true);
             reader.ExtractSelected();
-        } catch (const std::exception&) {
+        } catch (const std::exception &) {
             // Damaged archives raise; only crashes and escapes are faults.
         }
         checkOnly(root, {"fuzz.zip", "out"});

@@ -9,7 +9,8 @@ it must decode to:
 * corpus-*: the entries of the archives in data/archives/, cut out of each
   archive by its central directory and local header; the expected CRC-32 and
   SHA-256 come from data/archives/expected.json.
-* made-*: streams written here by small encoders that follow the format
+* made-*: streams written here (and, for the benchmark and cross-checks, a
+  one-entry archive of each in data/made/) by small encoders that follow the format
   description of each method, for behaviours the corpus lacks (a Shrink
   stream with wider codes, a partial clear and codes used while being
   defined; Implode streams whose trees have codes longer than the first-level
@@ -17,7 +18,7 @@ it must decode to:
   are the encoders' input.
 
 With --check, every Shrink and Implode stream is also wrapped in a ZIP
-archive and decoded by Info-ZIP UnZip (`unzip -p`), which must give the
+archive of its own and decoded by Info-ZIP UnZip (`unzip -p`), which must give the
 expected bytes (UnZip does not decode Reduce).
 
 It also writes the seeds of the fuzz target (fuzz/seeds/): small streams of
@@ -64,6 +65,7 @@ def corpus_streams():
                 "usize": entry["usize"],
                 "crc": entry["crc"],
                 "sha256": want["extract"]["output_sha256"],
+                "archive": f"archives/{Path(case['file']).name}",
             }
 
 
@@ -315,7 +317,7 @@ def made(name, stream, method, flags, original, stats):
     print(f"{name}: {len(stream)} -> {len(original)} bytes, {stats}")
     return {"name": name, "data": stream, "method": method, "flags": flags,
             "usize": len(original), "crc": zlib.crc32(original),
-            "sha256": hashlib.sha256(original).hexdigest()}
+            "sha256": hashlib.sha256(original).hexdigest(), "archive": f"made/{name}.zip"}
 
 
 # ---------------------------------------------------------------- check
@@ -367,13 +369,16 @@ def write_fuzz_seeds(streams):
 def main():
     check = "--check" in sys.argv[1:]
     STREAMS.mkdir(parents=True, exist_ok=True)
-    rows = ["# name\tmethod\tflags\tcompressed_size\tuncompressed_size\tcrc32\tsha256"]
+    (HERE / "data" / "made").mkdir(parents=True, exist_ok=True)
+    rows = ["# name\tmethod\tflags\tcompressed_size\tuncompressed_size\tcrc32\tsha256\tarchive"]
     streams = list(corpus_streams()) + list(made_streams())
     for stream in streams:
         (STREAMS / (stream["name"] + ".bin")).write_bytes(stream["data"])
         rows.append("\t".join([stream["name"], str(stream["method"]), str(stream["flags"]),
                                str(len(stream["data"])), str(stream["usize"]),
-                               f"{stream['crc']:08X}", stream["sha256"]]))
+                               f"{stream['crc']:08X}", stream["sha256"], stream["archive"]]))
+        if stream["archive"].startswith("made/"):
+            (HERE / "data" / stream["archive"]).write_bytes(zip_of(stream))
         if check:
             check_with_unzip(stream)
     (STREAMS / "streams.tsv").write_text("\n".join(rows) + "\n")
