@@ -1,0 +1,220 @@
+// Decoding throughput of the legacy decoders on the test archives, next to
+// Info-ZIP UnZip extracting the same archives to a pipe in the same run.
+//
+// Both figures are the fastest of repeated runs. Our figure covers the decoder with a CRC-32 over
+// its output (what the reader's flush adds), with the compressed data already in memory. UnZip's
+// figure is measured as `unzip -p ARCHIVE > /dev/null`, less the time of
+// `unzip -p ARCHIVE no-such-entry` (start-up and directory reading), so both
+// are about decoding. UnZip does not decode Reduce.
+//
+// Usage: bench_zip_legacy [seconds per measurement, default 0.5]
+
+#include "LegacyDecoders.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<std::uint8_t>;
+
+const std::string kDataDir = LEGACY_DATA_DIR;
+
+struct Entry {
+    std::string name;
+    int method = 0;
+    std::uint16_t flags = 0;
+    std::uint64_t uncompressedSize = 0;
+    std::uint32_t crc = 0;
+    Bytes data;
+};
+
+Bytes readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// The entries of every archive, in the order of the fixture list.
+std::vector<std::pair<std::string, std::vector<Entry>>> archives()
+{
+    std::ifstream list(kDataDir + "/streams/streams.tsv");
+    std::vector<std::pair<std::string, std::vector<Entry>>> result;
+    std::string line;
+    while (std::getline(list, line)) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::istringstream fields(line);
+        Entry entry;
+        std::string compressed, crc, sha, archive;
+        fields >> entry.name >> entry.method >> entry.flags >> compressed >>
+            entry.uncompressedSize >> crc >> sha >> archive;
+        entry.crc = std::uint32_t(std::stoul(crc, nullptr, 16));
+        entry.data = readFile(kDataDir + "/streams/" + entry.name + ".bin");
+        if (result.empty() || result.back().first != archive)
+            result.push_back({archive, {}});
+        result.back().second.push_back(std::move(entry));
+    }
+    return result;
+}
+
+class Input : public zip::legacy::ByteInput {
+public:
+    explicit Input(const Bytes &bytes) : m_bytes(bytes) {}
+
+protected:
+    bool refill() override
+    {
+        if (m_offset == m_bytes.size())
+            return false;
+        const std::size_t count = std::min<std::size_t>(32768, m_bytes.size() - m_offset);
+        setBlock({m_bytes.data() + m_offset, count});
+        m_offset += count;
+        return true;
+    }
+
+private:
+    const Bytes &m_bytes;
+    std::size_t m_offset = 0;
+};
+
+class Output : public zip::legacy::ByteOutput {
+public:
+    explicit Output(std::uint8_t *buffer) : ByteOutput({buffer, 32768}) {}
+    std::uint32_t crc() const { return m_crc; }
+
+protected:
+    void flush(std::span<const std::uint8_t> block) override
+    {
+        m_crc = std::uint32_t(::crc32(m_crc, block.data(), uInt(block.size())));
+    }
+
+private:
+    std::uint32_t m_crc = 0;
+};
+
+// Decodes every entry once; false when one does not match its CRC.
+bool decodeAll(const std::vector<Entry> &entries, zip::legacy::WorkArea &work, std::uint8_t *buffer)
+{
+    bool sound = true;
+    for (const Entry &entry : entries) {
+        Input input(entry.data);
+        Output output(buffer);
+        if (entry.method == 1)
+            zip::legacy::unShrink(input, output, work);
+        else if (entry.method <= 5)
+            zip::legacy::unReduce(entry.method, entry.uncompressedSize, input, output, work);
+        else
+            zip::legacy::explode(entry.flags, entry.data.size(), entry.uncompressedSize, input,
+                                 output, work, {});
+        sound = sound && output.crc() == entry.crc;
+    }
+    return sound;
+}
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Fastest of the runs of the command made within `budget` seconds (at
+// least 5): process start-up varies far more than the work measured.
+double timeCommand(const std::string &command, double budget)
+{
+    double fastest = 1e9;
+    int runs = 0;
+    const auto start = Clock::now();
+    do {
+        const auto runStart = Clock::now();
+        if (std::system(command.c_str()) == -1)
+            return -1;
+        fastest = std::min(fastest, secondsSince(runStart));
+        ++runs;
+    } while (secondsSince(start) < budget || runs < 5);
+    return fastest;
+}
+
+bool unzipDecodes(int method)
+{
+    return method == 1 || method == 6;
+}
+
+// UnZip's decoding speed in MB/s over copies of the archive.
+double unzipSpeed(const std::string &archive, std::uint64_t outBytes, double budget)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / "dorvil-legacy-bench";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const std::uint64_t copies = std::max<std::uint64_t>(1, 16'000'000 / outBytes);
+    for (std::uint64_t i = 0; i < copies; ++i)
+        fs::copy_file(kDataDir + "/" + archive, folder / ("copy" + std::to_string(i) + ".zip"));
+    const std::string pattern = "'" + (folder / "*.zip").string() + "'";
+    const double whole = timeCommand("unzip -p " + pattern + " > /dev/null 2>&1", budget);
+    const double startUp =
+        timeCommand("unzip -p " + pattern + " no-such-entry > /dev/null 2>&1", budget);
+    fs::remove_all(folder);
+    return double(outBytes * copies) / std::max(whole - startUp, 1e-6) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const double budget = argc > 1 ? std::atof(argv[1]) : 0.5;
+    const bool haveUnzip = std::system("unzip -v > /dev/null 2>&1") == 0;
+    auto work = std::make_unique<zip::legacy::WorkArea>();
+    auto buffer = std::make_unique<std::uint8_t[]>(32768);
+
+    std::printf("%-32s %6s %9s %9s %12s %12s %9s\n", "archive", "method", "in KiB", "out KiB",
+                "ours MB/s", "unzip MB/s", "ratio");
+    for (const auto &[archive, entries] : archives()) {
+        std::uint64_t outBytes = 0, inBytes = 0;
+        for (const Entry &entry : entries) {
+            outBytes += entry.uncompressedSize;
+            inBytes += entry.data.size();
+        }
+        if (!decodeAll(entries, *work, buffer.get())) {
+            std::printf("%-32s decodes wrongly\n", archive.c_str());
+            return 1;
+        }
+        double fastest = 1e9;
+        const auto start = Clock::now();
+        do {
+            const auto roundStart = Clock::now();
+            decodeAll(entries, *work, buffer.get());
+            fastest = std::min(fastest, secondsSince(roundStart));
+        } while (secondsSince(start) < budget);
+        const double ours = double(outBytes) / fastest / 1e6;
+
+        const int method = entries.front().method;
+        std::string theirs = "n/a", ratio = "-";
+        if (haveUnzip && unzipDecodes(method)) {
+            const double mbPerSecond = unzipSpeed(archive, outBytes, budget);
+            char text[32];
+            std::snprintf(text, sizeof text, "%.1f", mbPerSecond);
+            theirs = text;
+            std::snprintf(text, sizeof text, "%.2f", ours / mbPerSecond);
+            ratio = text;
+        }
+        std::printf("%-32s %6d %9.1f %9.1f %12.1f %12s %9s\n", archive.c_str(), method,
+                    double(inBytes) / 1024, double(outBytes) / 1024, ours, theirs.c_str(),
+                    ratio.c_str());
+    }
+    std::printf("MB/s: megabytes of decoded output per second. unzip MB/s: one process over copies "
+                "of the archive, less its start-up and directory reading; ratio: ours / unzip.\n");
+    return 0;
+}
