@@ -156,12 +156,8 @@ void TFbDatabase::SetLibraryName(std::string name)
 void TFbDatabase::SetDefaultTransaction(TFbTransaction *transaction)
 {
     m_defaultTransaction = transaction;
-    if (transaction == nullptr)
-        return;
-    if (transaction->DefaultDatabase() == nullptr)
+    if (transaction != nullptr && transaction->DefaultDatabase() == nullptr)
         transaction->SetDefaultDatabase(this);
-    else
-        addTransaction(transaction);
 }
 
 void TFbDatabase::addTransaction(TFbTransaction *transaction)

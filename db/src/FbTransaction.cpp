@@ -73,15 +73,6 @@ void TFbTransaction::SetDefaultDatabase(TFbDatabase *database)
         RaiseClientError(fceInTransaction, {FullComponentName(this)});
     if (database == m_defaultDatabase)
         return;
-    if (database != nullptr && database->ClientLibrary() != nullptr) {
-        for (TFbDatabase *other : m_databases) {
-            if (other != m_defaultDatabase && other->ClientLibrary() != nullptr &&
-                other->ClientLibrary() != database->ClientLibrary())
-                throw std::runtime_error(
-                    FormatText("%s.\r\nTransaction can't work with different client library.",
-                               {FullComponentName(this)}));
-        }
-    }
     if (m_defaultDatabase != nullptr)
         detachDatabase(m_defaultDatabase);
     m_defaultDatabase = database;

@@ -279,3 +279,62 @@ TEST_F(EmbeddedConnection, CloseCommitsOrRollsBackByTimeoutAction)
 }
 
 } // namespace
+
+namespace {
+
+struct LostHandleStatement : IFbDatabaseClient {
+    int lost = 0;
+    int disconnecting = 0;
+    void DatabaseHandleLost() override { ++lost; }
+    void DatabaseDisconnecting() override { ++disconnecting; }
+};
+
+// A handle the server no longer knows stands for a server that has gone:
+// the alive check at close fails and the connection gives up its handles
+// without further server calls and without an error.
+TEST_F(EmbeddedConnection, CloseAfterTheServerWentAwayDropsEverythingQuietly)
+{
+    dbtest::Form1 form(m_file);
+    LostHandleStatement statement;
+    form.database.AddStatement(&statement);
+    std::vector<TOnLostConnectActions> offered;
+    form.database.OnLostConnect = [&](TFbDatabase &, TOnLostConnectActions &action) {
+        offered.push_back(action);
+    };
+    form.database.SetConnected(true);
+    form.transaction.StartTransaction();
+    TFbHandle realDatabase = form.database.Handle();
+    TFbHandle realTransaction = form.transaction.Handle();
+    *form.database.HandlePointer() = realDatabase + 1000;
+
+    EXPECT_NO_THROW(form.database.SetConnected(false));
+    EXPECT_EQ(offered, (std::vector<TOnLostConnectActions>{laCloseConnect}));
+    EXPECT_FALSE(form.database.Connected());
+    EXPECT_FALSE(form.transaction.Active());
+    EXPECT_EQ(statement.lost, 1);
+    EXPECT_EQ(statement.disconnecting, 0);
+    form.database.RemoveStatement(&statement);
+
+    // The real attachment is still there; end it so the file is released.
+    const IFbClientLibrary &library = *form.database.ClientLibrary();
+    EXPECT_EQ(library.isc_rollback_transaction(StatusVector(), &realTransaction), 0);
+    EXPECT_EQ(library.isc_detach_database(StatusVector(), &realDatabase), 0);
+}
+
+TEST_F(EmbeddedConnection, IgnoringALostConnectionKeepsItsHandle)
+{
+    dbtest::Form1 form(m_file);
+    form.database.OnLostConnect = [](TFbDatabase &, TOnLostConnectActions &action) {
+        action = laIgnore;
+    };
+    form.database.SetConnected(true);
+    const TFbHandle real = form.database.Handle();
+    *form.database.HandlePointer() = real + 1000;
+    form.database.SetConnected(false);
+    EXPECT_TRUE(form.database.Connected());
+    *form.database.HandlePointer() = real;
+    form.database.SetConnected(false);
+    EXPECT_FALSE(form.database.Connected());
+}
+
+} // namespace

@@ -12,9 +12,9 @@ if [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = /usr/sbin/firebird ]; then
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done
-    # Seen here: a server that opened a database which is still on disk
-    # when another client attaches may hang in its shutdown. It holds no
-    # attachment by now, so ending it hard loses nothing.
+    # Seen here now and then while other tests use the embedded engine: the
+    # server hangs in its shutdown although it holds no attachment any more,
+    # so ending it hard loses nothing.
     if kill -0 "$pid" 2>/dev/null; then
         echo "stop-server: server $pid ignored TERM for 10 seconds; killing it" >&2
         kill -KILL "$pid"

@@ -110,8 +110,7 @@ public:
     void SetLibraryName(std::string name);
 
     TFbTransaction *DefaultTransaction() const { return m_defaultTransaction; }
-    /// Attaches the transaction too; it gets this connection as its default
-    /// when it has none.
+    /// A transaction without a connection of its own gets this one.
     void SetDefaultTransaction(TFbTransaction *transaction);
 
     int SQLDialect() const { return m_sqlDialect; }
