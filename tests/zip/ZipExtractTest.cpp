@@ -284,20 +284,6 @@ TEST_F(ExtractTest, encryptedEntryIsSkipped)
     EXPECT_EQ(reasons, std::vector<zip::TSkipReason>{zip::TSkipReason::srBadPassword});
 }
 
-TEST_F(ExtractTest, olderMethodsWithoutDecoderFailCleanly)
-{
-    for (uint16_t method = 1; method <= 6; ++method) {
-        SCOPED_TRACE(method);
-        TestEntry entry = TestEntry::stored("book.fb2", bookText(10));
-        entry.method = method;
-        useArchive({entry});
-        EXPECT_EQ(extractEntry(0), 0);
-        EXPECT_TRUE(outputFolderEmpty());
-        EXPECT_TRUE(m_ui.boxes.empty());
-        m_reader.SetZipName("");
-    }
-}
-
 class UnknownMethodTest : public ExtractTest, public testing::WithParamInterface<uint16_t> {};
 
 TEST_P(UnknownMethodTest, isReportedAndLeavesNoFile)

@@ -1,6 +1,7 @@
 #include "Decoders.h"
 
 #include "Extraction.h"
+#include "LegacyDecoders.h"
 #include "zip/ZipErrors.h"
 
 #include <zlib.h>
@@ -44,6 +45,39 @@ private:
     bool m_ended = false;
 };
 
+// The entry's compressed data, block by block, for the legacy decoders.
+class EntryInput : public legacy::ByteInput {
+public:
+    explicit EntryInput(Extraction &entry) : m_entry(entry) {}
+
+private:
+    bool refill() override
+    {
+        if (m_entry.compressedLeft() == 0)
+            return false;
+        size_t count = m_entry.readCompressed(m_entry.inputBuffer());
+        setBlock({m_entry.inputBuffer(), count});
+        return true;
+    }
+
+    Extraction &m_entry;
+};
+
+// The decoders fill the run's output buffer; each full buffer goes through
+// the entry's flush with its size check and CRC.
+class EntryOutput : public legacy::ByteOutput {
+public:
+    explicit EntryOutput(Extraction &entry)
+        : ByteOutput({entry.outputBuffer(), Extraction::kBlockSize}), m_entry(entry)
+    {
+    }
+
+private:
+    void flush(std::span<const std::uint8_t> block) override { m_entry.flushOutput(block.size()); }
+
+    Extraction &m_entry;
+};
+
 } // namespace
 
 void copyStored(Extraction &entry)
@@ -77,6 +111,26 @@ void inflateEntry(Extraction &entry)
         }
     } while (status != Z_STREAM_END);
     inflater.end();
+}
+
+void decodeLegacy(Extraction &entry, int method, uint16_t flags, uint64_t compressedSize,
+                  uint64_t uncompressedSize)
+{
+    EntryInput input(entry);
+    EntryOutput output(entry);
+    legacy::WorkArea &work = entry.workArea();
+    if (method == 1) {
+        legacy::unShrink(input, output, work);
+    } else if (method <= 5) {
+        legacy::unReduce(method, uncompressedSize, input, output, work);
+    } else {
+        legacy::explode(flags, compressedSize, uncompressedSize, input, output, work,
+                        [&](const legacy::UserMessage &message) {
+                            entry.reportMessage(message.id, std::string(message.text),
+                                                std::string(message.caption), message.flags);
+                        });
+    }
+    output.flushBuffer();
 }
 
 } // namespace zip

@@ -1,5 +1,7 @@
 #include "Extraction.h"
 
+#include "LegacyDecoders.h"
+
 #include "Decoders.h"
 #include "FileBufferStream.h"
 #include "platform/FileSystem.h"
@@ -333,11 +335,12 @@ bool Extraction::decode(const TZipEntryInfo &entry)
         case 4:
         case 5:
         case 6: // imploded
-            // No decoder for these older methods yet: nothing is written,
-            // so the entry fails its CRC check unless it is empty.
+            decodeLegacy(*this, entry.CompressionMethod, entry.Flags, entry.compressedSize(),
+                         entry.uncompressedSize());
             break;
         default:
-            reportUnknownMethod();
+            reportMessage(kUnknownMethodMessageId, "Unknown Compression Method", "Zip Error",
+                          platform::mb::Ok);
             break;
         }
     } catch (const EBiggerThanUncompressed &) {
@@ -357,17 +360,22 @@ bool Extraction::closeOutput()
     return written;
 }
 
-void Extraction::reportUnknownMethod()
+void Extraction::reportMessage(int id, const std::string &text, const std::string &caption,
+                               unsigned flags)
 {
-    const std::string text = "Unknown Compression Method";
-    const std::string caption = "Zip Error";
     if (m_reader.m_events.OnHandleMessage) {
         int answer = platform::mb::IdOk;
-        m_reader.m_events.OnHandleMessage(kUnknownMethodMessageId, text, caption, platform::mb::Ok,
-                                          answer);
+        m_reader.m_events.OnHandleMessage(id, text, caption, flags, answer);
         return;
     }
-    platform::userInterface().messageBox(text, caption, platform::mb::Ok);
+    platform::userInterface().messageBox(text, caption, flags);
+}
+
+legacy::WorkArea &Extraction::workArea()
+{
+    if (!m_workArea)
+        m_workArea = std::make_unique<legacy::WorkArea>();
+    return *m_workArea;
 }
 
 void Extraction::skipped(TSkipReason reason, const std::string &path, int index)

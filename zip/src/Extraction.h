@@ -15,6 +15,9 @@
 namespace zip {
 
 class TFileBufferStream;
+namespace legacy {
+struct WorkArea;
+}
 
 class Extraction {
 public:
@@ -43,6 +46,10 @@ public:
     /// EBiggerThanUncompressed beyond the entry's size, ECantWriteUCF when
     /// the file refuses them.
     void flushOutput(size_t count);
+    /// The legacy decoders' scratch memory, made once per run.
+    legacy::WorkArea &workArea();
+    /// A message for the user: through OnHandleMessage, else a message box.
+    void reportMessage(int id, const std::string &text, const std::string &caption, unsigned flags);
 
 private:
     void takeEntries();
@@ -57,7 +64,6 @@ private:
     bool decode(const TZipEntryInfo &entry);
     /// False when the last bytes could not be written.
     bool closeOutput();
-    void reportUnknownMethod();
     void skipped(TSkipReason reason, const std::string &path, int index);
     void setTimeAndAttributes(const std::string &path, const TZipEntryInfo &entry) const;
 
@@ -75,6 +81,7 @@ private:
     uint64_t m_written = 0;
     uint32_t m_crc = 0;
     std::unique_ptr<TFileBufferStream> m_outFile;
+    std::unique_ptr<legacy::WorkArea> m_workArea;
 };
 
 } // namespace zip
