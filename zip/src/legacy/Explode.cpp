@@ -21,6 +21,7 @@
 // bytes from the distance plus 1 back. Bytes before the start of the entry
 // read as 0. Bytes after the last field are ignored.
 
+#include <algorithm>
 #include "BitInput.h"
 #include "CodeTable.h"
 #include "HistoryWindow.h"
@@ -115,8 +116,10 @@ public:
                 length += int(m_bits.take(8));
             if (length == CodeTable::kNoSymbol || m_bits.ended())
                 break;
+            // A copy never runs past the entry's size: the entry ends there.
+            const std::uint64_t wanted = unsigned(length) + minimumMatch;
             m_window.copy((std::size_t(high) << m_lowDistanceBits) + low + 1,
-                          unsigned(length) + minimumMatch);
+                          unsigned(std::min(wanted, m_expected - m_window.produced())));
         }
         m_window.finish();
     }
