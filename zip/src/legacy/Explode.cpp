@@ -21,13 +21,13 @@
 // bytes from the distance plus 1 back. Bytes before the start of the entry
 // read as 0. Bytes after the last field are ignored.
 
-#include <algorithm>
 #include "BitInput.h"
 #include "CodeTable.h"
 #include "HistoryWindow.h"
 #include "LegacyDecoders.h"
 #include "platform/UserInterface.h"
 
+#include <algorithm>
 #include <array>
 #include <new>
 
