@@ -211,30 +211,6 @@ TokenKind mirrored(TokenKind op)
     }
 }
 
-// `%` matches any run of characters and `_` any one character, with the
-// usual backtracking to the last `%`, so the work stays quadratic at most.
-bool likeMatch(std::string_view text, std::string_view pattern)
-{
-    size_t t = 0, p = 0, starP = std::string_view::npos, starT = 0;
-    while (t < text.size()) {
-        if (p < pattern.size() && (pattern[p] == '_' || pattern[p] == text[t])) {
-            ++t;
-            ++p;
-        } else if (p < pattern.size() && pattern[p] == '%') {
-            starP = p++;
-            starT = t;
-        } else if (starP != std::string_view::npos) {
-            p = starP + 1;
-            t = ++starT;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '%')
-        ++p;
-    return p == pattern.size();
-}
-
 bool isComparable(ValueType type)
 {
     return type != ValueType::Memo && type != ValueType::Blob && type != ValueType::Bytes;
@@ -864,7 +840,7 @@ FilterValue TExpressionParser::evaluate(int index, FilterFields &fields)
         }
         if (node.prefixLength)
             value = value.substr(0, node.prefixLength);
-        return likeMatch(value, pattern);
+        return platform::matchesWildcards(value, pattern, {'%', '_', false});
     }
     case NodeKind::In: {
         FilterValue left = child(0);

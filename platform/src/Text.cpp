@@ -241,4 +241,32 @@ bool sameTextInsensitive(std::string_view a, std::string_view b)
     return a.size() == b.size() && compareTextInsensitive(a, b) == 0;
 }
 
+bool matchesWildcards(std::string_view text, std::string_view pattern, Wildcards wildcards)
+{
+    auto same = [&](char a, char b) {
+        return a == b || (wildcards.ignoreCase && upperAnsi(a) == upperAnsi(b));
+    };
+    // On a mismatch, go back to the last run wildcard and let it take one
+    // more character.
+    size_t t = 0, p = 0, runAt = std::string_view::npos, runText = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && pattern[p] == wildcards.anyRun) {
+            runAt = p++;
+            runText = t;
+        } else if (p < pattern.size() &&
+                   (pattern[p] == wildcards.anyOne || same(pattern[p], text[t]))) {
+            ++t;
+            ++p;
+        } else if (runAt != std::string_view::npos) {
+            p = runAt + 1;
+            t = ++runText;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == wildcards.anyRun)
+        ++p;
+    return p == pattern.size();
+}
+
 } // namespace platform

@@ -117,3 +117,48 @@ INSTANTIATE_TEST_SUITE_P(
                     Comparison{"a", "B", -1}, Comparison{"ab", "AB c", -1}, Comparison{"", "", 0}));
 
 } // namespace
+
+namespace {
+
+struct WildcardCase {
+    std::string text, pattern;
+    bool ignoreCase, matches;
+};
+
+std::ostream &operator<<(std::ostream &out, const WildcardCase &row)
+{
+    return out << row.text << " ~ " << row.pattern;
+}
+
+class WildcardMatching : public testing::TestWithParam<WildcardCase> {};
+
+TEST_P(WildcardMatching, MatchesTheWholeText)
+{
+    const auto &row = GetParam();
+    EXPECT_EQ(platform::matchesWildcards(row.text, row.pattern, {'%', '_', row.ignoreCase}),
+              row.matches);
+}
+
+INSTANTIATE_TEST_SUITE_P(Text, WildcardMatching,
+                         testing::Values(WildcardCase{"book.zip", "%.zip", false, true},
+                                         WildcardCase{"book.zip", "b__k%", false, true},
+                                         WildcardCase{"book.zip", "%.ZIP", false, false},
+                                         WildcardCase{"book.zip", "%.ZIP", true, true},
+                                         WildcardCase{"\xCA\xED\xE8\xE3\xE0", "\xEA%", true, true},
+                                         WildcardCase{"aaa", "a%a%a%a", false, false},
+                                         WildcardCase{"abcabd", "%ab_", false, true},
+                                         WildcardCase{"", "%", false, true},
+                                         WildcardCase{"", "_", false, false},
+                                         WildcardCase{"x", "", false, false}));
+
+TEST(Text, WildcardWorkStaysBounded)
+{
+    // Backtracking to every run wildcard would take astronomically long here.
+    std::string text(5000, 'a');
+    std::string pattern;
+    for (int i = 0; i < 200; ++i)
+        pattern += "%a";
+    EXPECT_FALSE(platform::matchesWildcards(text + "b", pattern + "c", {'%', '_', false}));
+}
+
+} // namespace

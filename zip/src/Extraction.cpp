@@ -73,30 +73,6 @@ bool startsWithInsensitive(const std::string &text, const std::string &prefix)
            platform::sameTextInsensitive(std::string_view(text).substr(0, prefix.size()), prefix);
 }
 
-// "*" matches any run of characters, "?" any one; letter case is ignored.
-bool matchesWildcard(std::string_view text, std::string_view pattern)
-{
-    size_t t = 0, p = 0, starP = std::string_view::npos, starT = 0;
-    while (t < text.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || platform::upperAnsi(pattern[p]) ==
-                                                            platform::upperAnsi(text[t]))) {
-            ++t;
-            ++p;
-        } else if (p < pattern.size() && pattern[p] == '*') {
-            starP = p++;
-            starT = t;
-        } else if (starP != std::string_view::npos) {
-            p = starP + 1;
-            t = ++starT;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
-}
-
 } // namespace
 
 Extraction::Extraction(TZipReader &reader, bool selectedOnly)
@@ -167,7 +143,8 @@ bool Extraction::takes(TZipEntryInfo &entry) const
     return std::any_of(m_reader.m_filesList.begin(), m_reader.m_filesList.end(),
                        [&](const std::string &pattern) {
                            bool withFolder = pattern.find('\\') != std::string::npos;
-                           return matchesWildcard(withFolder ? fullName : entry.FileName, pattern);
+                           return platform::matchesWildcards(withFolder ? fullName : entry.FileName,
+                                                             pattern, {'*', '?', true});
                        });
 }
 

@@ -38,4 +38,15 @@ std::string lowerAnsi(std::string_view text);
 int compareTextInsensitive(std::string_view a, std::string_view b);
 bool sameTextInsensitive(std::string_view a, std::string_view b);
 
+/// The two wildcards of a pattern: one matching any run of characters, one
+/// matching any single character.
+struct Wildcards {
+    char anyRun;
+    char anyOne;
+    bool ignoreCase;
+};
+/// Whether the whole text matches the pattern; the work grows with the
+/// product of the lengths at most, whatever the pattern.
+bool matchesWildcards(std::string_view text, std::string_view pattern, Wildcards wildcards);
+
 } // namespace platform
