@@ -292,17 +292,28 @@ bool replaceWholeFile(std::string_view path, std::string_view content)
     return true;
 }
 
-bool moveFile(std::string_view from, std::string_view to)
+// Resolves both ends of a move; false when the source is missing or not of
+// the kind the move takes.
+bool resolveMove(std::string_view from, std::string_view to, bool folder, fs::path &source,
+                 fs::path &target)
 {
-    fs::path source = nativePath(from);
-    fs::path target = nativePath(to);
+    source = nativePath(from);
+    target = nativePath(to);
     struct stat info;
     if (!statPath(source, info))
         return failWithErrno();
-    if (S_ISDIR(info.st_mode))
-        return failWith(EISDIR);
+    if (bool(S_ISDIR(info.st_mode)) != folder)
+        return failWith(folder ? ENOTDIR : EISDIR);
     if (target.empty())
         return failWith(ENOENT);
+    return true;
+}
+
+bool moveFile(std::string_view from, std::string_view to)
+{
+    fs::path source, target;
+    if (!resolveMove(from, to, false, source, target))
+        return false;
     bool moved = renameNoReplace(source, target);
     if (!moved && errno == EINVAL) {
         // File systems without no-replace renames: a hard link fails on an
@@ -325,15 +336,9 @@ bool moveFile(std::string_view from, std::string_view to)
 
 bool moveFolder(std::string_view from, std::string_view to)
 {
-    fs::path source = nativePath(from);
-    fs::path target = nativePath(to);
-    struct stat info;
-    if (!statPath(source, info))
-        return failWithErrno();
-    if (!S_ISDIR(info.st_mode))
-        return failWith(ENOTDIR);
-    if (target.empty())
-        return failWith(ENOENT);
+    fs::path source, target;
+    if (!resolveMove(from, to, true, source, target))
+        return false;
     bool moved = renameNoReplace(source, target);
     if (!moved && errno == EINVAL && mkdir(target.c_str(), 0700) == 0) {
         // Without no-replace renames, claim the name first: rename may then
