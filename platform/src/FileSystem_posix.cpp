@@ -292,6 +292,8 @@ bool replaceWholeFile(std::string_view path, std::string_view content)
     return true;
 }
 
+namespace {
+
 // Resolves both ends of a move; false when the source is missing or not of
 // the kind the move takes.
 bool resolveMove(std::string_view from, std::string_view to, bool folder, fs::path &source,
@@ -308,6 +310,8 @@ bool resolveMove(std::string_view from, std::string_view to, bool folder, fs::pa
         return failWith(ENOENT);
     return true;
 }
+
+} // namespace
 
 bool moveFile(std::string_view from, std::string_view to)
 {
