@@ -2,8 +2,11 @@
 
 #include "FbClient.h"
 #include "FbParamBlocks.h"
+#include "FbValues.h"
 #include "db/FbErrors.h"
+#include "db/FbQuery.h"
 
+#include "platform/Locale.h"
 #include "platform/Text.h"
 #include "platform/UserInterface.h"
 
@@ -240,6 +243,8 @@ void TFbDatabase::connect()
     m_databaseDialect = static_cast<int>(infoNumber(isc_info_db_sql_dialect).value_or(1));
     if (m_databaseDialect < m_sqlDialect)
         m_sqlDialect = m_databaseDialect;
+    if (m_synchronizeTime)
+        synchronizeTime();
     readServerFacts();
     if (AfterConnect)
         AfterConnect(*this);
@@ -249,6 +254,31 @@ void TFbDatabase::connect()
             break;
         statement->AfterDatabaseConnect();
     }
+}
+
+void TFbDatabase::synchronizeTime()
+{
+    TFbQuery query(this, "TimeQuery");
+    query.SetDatabase(this);
+    query.SetTransaction(m_internalTransaction.get());
+    query.SQL().Add(m_sqlDialect > 1 ? "SELECT CAST('NOW' AS TIMESTAMP) from RDB$DATABASE"
+                                     : "SELECT CAST('NOW' AS DATE) from RDB$DATABASE");
+    const bool started = !m_internalTransaction->Active();
+    if (started)
+        m_internalTransaction->StartTransaction();
+    double serverNow = 0;
+    try {
+        query.ExecQuery();
+        serverNow = query.Column(0).AsDateTime();
+        query.Close();
+    } catch (...) {
+        if (started && m_internalTransaction->Active())
+            m_internalTransaction->EndTransaction(TARollback, true);
+        throw;
+    }
+    if (started)
+        m_internalTransaction->Commit();
+    m_serverTimeDelta = values::DaysSince1899(platform::localNow()) - serverNow;
 }
 
 std::optional<long> TFbDatabase::infoNumber(char item)

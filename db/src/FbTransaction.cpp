@@ -107,6 +107,13 @@ void TFbTransaction::SetTRParams(std::vector<std::string> params)
     m_paramsChanged = true;
 }
 
+void TFbTransaction::SQLExecuteNotify(TFbQuery &statement, TFbSQLTypes type, bool after)
+{
+    const auto &event = after ? AfterSQLExecute : BeforeSQLExecute;
+    if (event)
+        event(*this, statement, type);
+}
+
 void TFbTransaction::AddStatement(IFbTransactionClient *statement)
 {
     if (std::find(m_statements.begin(), m_statements.end(), statement) == m_statements.end())

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace db;
 
 namespace {
@@ -37,7 +39,24 @@ TEST_F(EmbeddedConnection, ConnectReadsTheServerFacts)
     EXPECT_FALSE(form.database.Koi8Attachment());
     EXPECT_TRUE(form.database.MetadataUtf8());
     EXPECT_EQ(form.database.UnicodeCharsetIds(), (std::vector<int>{3, 4}));
-    EXPECT_EQ(form.database.ServerTimeDelta(), 0.0);
+    // The server's clock is this machine's: the difference is the time the
+    // query took, and the internal transaction it ran in is over.
+    EXPECT_LT(std::fabs(form.database.ServerTimeDelta()) * 86400.0, 2.0);
+    EXPECT_FALSE(form.database.InternalTransaction().Active());
+}
+
+TEST_F(EmbeddedConnection, ClockQueryOnlyWhenSynchronizing)
+{
+    dbtest::Form1 form(m_file);
+    form.database.SetSynchronizeTime(false);
+    int starts = 0;
+    form.database.InternalTransaction().BeforeStartListeners().Add(this, [&] { ++starts; });
+    form.database.SetConnected(true);
+    EXPECT_EQ(starts, 0);
+    form.database.SetConnected(false);
+    form.database.SetSynchronizeTime(true);
+    form.database.SetConnected(true);
+    EXPECT_EQ(starts, 1);
 }
 
 TEST_F(EmbeddedConnection, Utf8AttachmentIsUnicode)

@@ -21,6 +21,8 @@ namespace db {
 class IFbClientLibrary;
 class TFbDatabase;
 class TFbTransaction;
+class TFbQuery;
+enum TFbSQLTypes : int;
 
 /// What to do when the server turns out to be gone at close.
 enum TOnLostConnectActions { laTerminateApp, laCloseConnect, laIgnore, laWaitRestore };
@@ -184,6 +186,7 @@ private:
     void connect();
     void finishClose(bool force);
     void handleLostConnection();
+    void synchronizeTime();
     void readServerFacts();
     void resetServerFacts();
     void checkNotConnected() const;
@@ -270,6 +273,12 @@ public:
     /// Follows every API call made for the transaction: raises the server
     /// error with this transaction as sender when asked and the code is not 0.
     TFbStatus Call(TFbStatus status, bool raise);
+
+    /// Told before and after every execution of a statement of this
+    /// transaction; calls BeforeSQLExecute or AfterSQLExecute.
+    virtual void SQLExecuteNotify(TFbQuery &statement, TFbSQLTypes type, bool after);
+    std::function<void(TFbTransaction &, TFbQuery &, TFbSQLTypes)> BeforeSQLExecute;
+    std::function<void(TFbTransaction &, TFbQuery &, TFbSQLTypes)> AfterSQLExecute;
 
     void AddStatement(IFbTransactionClient *statement);
     void RemoveStatement(IFbTransactionClient *statement);

@@ -1,0 +1,51 @@
+#include "FbBlob.h"
+
+#include "FbClient.h"
+#include "db/FbDatabase.h"
+#include "db/FbErrors.h"
+
+#include <cstring>
+
+namespace db {
+
+std::string ReadBlob(TFbDatabase &database, TFbTransaction &transaction, const void *blobId,
+                     const TComponent *sender)
+{
+    if (!database.Connected())
+        RaiseClientError(fceDatabaseClosed, {FullComponentName(&database)});
+    if (!transaction.Active())
+        RaiseClientError(fceNotInTransaction, {FullComponentName(&transaction)});
+    const IFbClientLibrary &library = *database.ClientLibrary();
+    ISC_QUAD id;
+    std::memcpy(&id, blobId, sizeof id);
+    isc_blob_handle blob = 0;
+    if (library.isc_open_blob2(StatusVector(), database.HandlePointer(),
+                               transaction.HandlePointer(), &blob, &id, 0, nullptr) != 0)
+        RaiseServerError(library, sender);
+    // Closes the BLOB on every way out; a failed close cannot be helped.
+    struct Closer {
+        const IFbClientLibrary &library;
+        isc_blob_handle &blob;
+        ~Closer()
+        {
+            ISC_STATUS_ARRAY ignored;
+            library.isc_close_blob(ignored, &blob);
+        }
+    } closer{library, blob};
+    std::string content;
+    char segment[32768];
+    for (;;) {
+        unsigned short length = 0;
+        const ISC_STATUS status = library.isc_get_segment(
+            StatusVector(), &blob, &length, static_cast<unsigned short>(sizeof segment), segment);
+        if (status == isc_segstr_eof)
+            break;
+        // isc_segment: a part of a segment longer than the buffer.
+        if (status != 0 && status != isc_segment)
+            RaiseServerError(library, sender);
+        content.append(segment, length);
+    }
+    return content;
+}
+
+} // namespace db

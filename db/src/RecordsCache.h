@@ -1,0 +1,58 @@
+#pragma once
+// The record cache of a dataset: fixed-size rows in zero-filled blocks
+// allocated as rows arrive, and a store for the long texts that rows keep
+// out of line, so that no row reserves a long column's declared length.
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace db {
+
+/// Texts stored once and never moved: rows refer to them by address.
+class TTextStore {
+public:
+    std::string_view Store(std::string_view text);
+    size_t Bytes() const { return m_bytes; }
+
+private:
+    static constexpr size_t kChunkSize = 64 * 1024;
+    char *allocate(size_t size);
+
+    std::vector<std::unique_ptr<char[]>> m_chunks;
+    char *m_current = nullptr; ///< the chunk being filled; longer texts get chunks of their own
+    size_t m_left = 0;
+    size_t m_bytes = 0;
+};
+
+class TRecordsCache {
+public:
+    /// `bufferSize` is the size of a full record buffer: the row plus room
+    /// for its long texts. Throws std::runtime_error "Incompatible Sizes"
+    /// when a block cannot hold one row.
+    TRecordsCache(int rowSize, int bufferSize, int bufferChunks);
+
+    int RowSize() const { return m_rowSize; }
+    int RowsPerBlock() const { return m_rowsPerBlock; }
+    int BlockSize() const { return m_blockSize; }
+    /// Throws std::runtime_error "Can't read Buffer.Incorrect RecordNo"
+    /// outside the allocated blocks.
+    const std::byte *Row(int index) const;
+    /// The zero-filled slot of a row; a new block is allocated when `index`
+    /// is the first row of the next block. Throws std::runtime_error "Can't
+    /// write to Buffer.Incorrect RecordNo" for any other row outside.
+    std::byte *RowForWrite(int index);
+    TTextStore &Texts() { return m_texts; }
+    /// Memory held by blocks and texts.
+    size_t Bytes() const;
+
+private:
+    int m_rowSize;
+    int m_blockSize;
+    int m_rowsPerBlock;
+    std::vector<std::unique_ptr<std::byte[]>> m_blocks;
+    TTextStore m_texts;
+};
+
+} // namespace db
