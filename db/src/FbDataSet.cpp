@@ -20,10 +20,10 @@ constexpr int kTransactionNotAssigned = 22;
 constexpr int kDatasetOpen = 28;
 constexpr int kQueryEmpty = 37;
 
-// Texts longer than this live in the cache's text store; the row keeps
-// their address and length.
+// Texts longer than this live in the cache's text store; the row keeps a
+// reference to them.
 constexpr int kLongestInlineText = 12;
-constexpr int kOutOfLineSlot = sizeof(const char *) + sizeof(std::uint32_t);
+constexpr int kOutOfLineSlot = sizeof(TTextStore::Reference);
 
 constexpr short kSqlBooleanOld = 590;
 
@@ -75,12 +75,9 @@ template <typename T> void writeAs(std::byte *place, T value)
     std::memcpy(place, &value, sizeof value);
 }
 
-void writeOutOfLine(std::byte *place, std::string_view stored)
+void writeOutOfLine(std::byte *place, TTextStore::Reference reference)
 {
-    const char *address = stored.data();
-    const auto length = static_cast<std::uint32_t>(stored.size());
-    std::memcpy(place, &address, sizeof address);
-    std::memcpy(place + sizeof address, &length, sizeof length);
+    std::memcpy(place, &reference, sizeof reference);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "FbBlob.h"
 #include "FbClient.h"
 #include "FbValues.h"
+#include "RecordsCache.h"
 #include "db/FbDataSet.h"
 
 #include "platform/Text.h"
@@ -77,11 +78,7 @@ std::string_view TField::storedText(const std::byte *row) const
     const TFbColumnLayout &layout = m_def.layout;
     std::string_view text;
     if (layout.outOfLine) {
-        const char *address = nullptr;
-        std::uint32_t length = 0;
-        std::memcpy(&address, valueOf(row), sizeof address);
-        std::memcpy(&length, valueOf(row) + sizeof address, sizeof length);
-        text = std::string_view(address, length);
+        text = m_dataSet.RecordCache()->Texts().Text(stored<TTextStore::Reference>(row));
     } else {
         const auto *bytes = reinterpret_cast<const char *>(valueOf(row));
         const auto size = static_cast<size_t>(layout.size);

@@ -1,34 +1,54 @@
 #include "RecordsCache.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
 namespace db {
 
-char *TTextStore::allocate(size_t size)
+size_t TTextStore::allocate(size_t size)
 {
+    if (m_chunks.size() >= 0xFFFF)
+        throw std::runtime_error("Text store full");
     m_chunks.push_back(std::make_unique_for_overwrite<char[]>(size));
     m_bytes += size;
-    return m_chunks.back().get();
+    return m_chunks.size() - 1;
 }
 
-std::string_view TTextStore::Store(std::string_view text)
+TTextStore::Reference TTextStore::Store(std::string_view text)
 {
     if (text.empty())
-        return {};
-    char *place = nullptr;
-    if (text.size() > kChunkSize) {
-        place = allocate(text.size());
+        return 0;
+    const size_t length = std::min<size_t>(text.size(), 0xFFFF);
+    const size_t needed = kLengthBytes + length;
+    size_t chunk = 0;
+    size_t offset = 0;
+    if (needed > kChunkSize) {
+        chunk = allocate(needed);
     } else {
-        if (text.size() > m_left) {
+        if (needed > m_left) {
             m_current = allocate(kChunkSize);
             m_left = kChunkSize;
         }
-        place = m_current + (kChunkSize - m_left);
-        m_left -= text.size();
+        chunk = m_current;
+        offset = kChunkSize - m_left;
+        m_left -= needed;
     }
-    std::memcpy(place, text.data(), text.size());
-    return {place, text.size()};
+    char *place = m_chunks[chunk].get() + offset;
+    const auto stored = static_cast<std::uint16_t>(length);
+    std::memcpy(place, &stored, kLengthBytes);
+    std::memcpy(place + kLengthBytes, text.data(), length);
+    return static_cast<Reference>(((chunk + 1) << 16) | offset);
+}
+
+std::string_view TTextStore::Text(Reference reference) const
+{
+    if (reference == 0)
+        return {};
+    const char *place = m_chunks.at((reference >> 16) - 1).get() + (reference & 0xFFFF);
+    std::uint16_t length = 0;
+    std::memcpy(&length, place, kLengthBytes);
+    return {place + kLengthBytes, length};
 }
 
 TRecordsCache::TRecordsCache(int rowSize, int bufferSize, int bufferChunks) : m_rowSize(rowSize)

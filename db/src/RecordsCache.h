@@ -4,24 +4,32 @@
 // out of line, so that no row reserves a long column's declared length.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 #include <vector>
 
 namespace db {
 
-/// Texts stored once and never moved: rows refer to them by address.
+/// Texts stored once and never moved. A row keeps a 4-byte reference:
+/// the chunk number (from 1) in the high half and the offset within the
+/// chunk in the low half; 0 stands for the empty text. Each text is
+/// preceded by its 16-bit length, enough for any CHAR or VARCHAR.
 class TTextStore {
 public:
-    std::string_view Store(std::string_view text);
+    using Reference = std::uint32_t;
+    /// Throws std::runtime_error "Text store full" past 65,535 chunks.
+    Reference Store(std::string_view text);
+    std::string_view Text(Reference reference) const;
     size_t Bytes() const { return m_bytes; }
 
 private:
     static constexpr size_t kChunkSize = 64 * 1024;
-    char *allocate(size_t size);
+    static constexpr size_t kLengthBytes = 2;
+    size_t allocate(size_t size);
 
     std::vector<std::unique_ptr<char[]>> m_chunks;
-    char *m_current = nullptr; ///< the chunk being filled; longer texts get chunks of their own
+    size_t m_current = 0; ///< the chunk being filled; longer texts get chunks of their own
     size_t m_left = 0;
     size_t m_bytes = 0;
 };
@@ -44,6 +52,8 @@ public:
     /// write to Buffer.Incorrect RecordNo" for any other row outside.
     std::byte *RowForWrite(int index);
     TTextStore &Texts() { return m_texts; }
+    const TTextStore &Texts() const { return m_texts; }
+    size_t TextBytes() const { return m_texts.Bytes(); }
     /// Memory held by blocks and texts.
     size_t Bytes() const;
 

@@ -331,8 +331,8 @@ TEST_F(DataSets, LongTextsLiveOutsideTheRows)
 {
     addBooks({std::string(200, 'x') + ".zip"});
     openDoubles("select FILENAME, LANG from BOOK");
-    // status byte, two null flags, a text reference, CHAR(2) inline
-    EXPECT_EQ(doubles.RecordCache()->RowSize(), 1 + 2 + 12 + 2);
+    // status byte, two null flags, a 4-byte text reference, CHAR(2) inline
+    EXPECT_EQ(doubles.RecordCache()->RowSize(), 1 + 2 + 4 + 2);
     EXPECT_EQ(doubles.FieldNamed("FILENAME").AsText(), std::string(200, 'x') + ".zip");
 }
 

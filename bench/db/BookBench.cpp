@@ -1,0 +1,250 @@
+// Walking the book list: the cached dataset against a bare loop of
+// isc_dsql_fetch over the same SELECT, the memory the record cache takes,
+// and the server calls of a second walk. Prints its figures.
+#include "FbClient.h"
+#include "RecordsCache.h"
+#include "db/DbDataSet.h"
+#include "db/DbDatabase.h"
+#include "db/DbQuery.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace db;
+
+namespace {
+
+constexpr int kRows = 200000;
+
+const char *const kColumns =
+    "BOOKID, GENRELIST, ANNOTATION, AUTORLIST, KEYWORDS, BOOKNAME, DATEVALUE, DATEVISIBLE, "
+    "LANG, COVERPAGE, SRCLANG, SEQUENCE, SEQNUMBER, SEQUENCEID, DI_PROGUSED, DI_DATEVALUE, "
+    "DI_DATEVISIBLE, DI_SRCURL, DI_SRCOCR, OLDID, DI_VERSION, DI_HISTORY, PI_BOOKNAME, "
+    "PI_PUBLISHER, PI_CITY, PI_YEAR, PI_ISBN, CUSTOMINFO, TEXT, DATEIN, DATEUPDATED, MYID, EXT, "
+    "FILESIZE, FILENAME, FILEPATH, FILEDATE, USERID, USERNAME";
+
+std::string selectText()
+{
+    return std::string("SELECT ") + kColumns + " FROM BOOK ";
+}
+
+// Plausible values: titles and author lists of a few dozen characters,
+// file names with folders, identifiers of 36.
+const char *const kGenerator = R"(execute block as
+declare i integer = 1;
+declare n varchar(12);
+begin
+  while (i <= 200000) do
+  begin
+    n = cast(i as varchar(12));
+    insert into BOOK (BOOKID, GENRELIST, ANNOTATION, AUTORLIST, KEYWORDS, BOOKNAME, DATEVALUE,
+      DATEVISIBLE, LANG, SRCLANG, SEQUENCE, SEQNUMBER, SEQUENCEID, DI_PROGUSED, DI_DATEVALUE,
+      DI_DATEVISIBLE, DI_SRCURL, DI_SRCOCR, OLDID, DI_VERSION, PI_BOOKNAME, PI_PUBLISHER,
+      PI_CITY, PI_YEAR, PI_ISBN, DATEIN, DATEUPDATED, MYID, EXT, FILESIZE, FILENAME, FILEPATH,
+      FILEDATE, USERID, USERNAME)
+    values (:i, 'sf_fantasy:adv_history:', 'A short annotation of book ' || :n,
+      'Ivanov Ivan Ivanovich, Petrova Maria ' || mod(:i, 97), 'magic, dragons, quest',
+      'The Chronicles of Somewhere, volume ' || :n, '2009-05-01', '2009', 'ru', 'en',
+      'The Chronicles of Somewhere', mod(:i, 12), mod(:i, 5000), 'FictionBook Editor 2.4',
+      '2010-01-01', '1 January 2010', 'http://lib.example.org/b/' || :n, 'OCR by someone',
+      'a1b2c3d4-' || lpad(:n, 8, '0') || '-4f5e-9a8b-7c6d5e4f3a2b', 1.1,
+      'The Chronicles of Somewhere', 'Publisher House', 'Moscow', 2009, '978-5-17-000000-0',
+      '2015-03-04 10:11:12', '2016-03-04 10:11:12', :i, 'fb2', 350000 + :i,
+      'lib\Ivanov\' || :n || ' The Chronicles of Somewhere.fb2.zip', 'lib\Ivanov\',
+      '2014-01-02 03:04:05', 1, 'librarian');
+    i = i + 1;
+  end
+end)";
+
+struct Catalogue {
+    TComponent form{nullptr, "Form1"};
+    TDbDatabase database{&form, "DbDatabase1"};
+    TDbTransaction transaction{&form, "DbTransaction1"};
+
+    explicit Catalogue(const std::filesystem::path &file)
+    {
+        database.SetDBName(file.string());
+        database.SetDBParams({"user_name=SYSDBA", "password=testpass", "sql_role_name="});
+        database.SetSQLDialect(3);
+        database.SetDefaultTransaction(&transaction);
+        database.SetConnected(true);
+    }
+};
+
+std::filesystem::path bookDatabase()
+{
+    const std::filesystem::path folder = DORVIL_BENCH_CACHE;
+    const std::filesystem::path file = folder / "books-200000.fdb";
+    if (std::filesystem::exists(file))
+        return file;
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path building = folder / "books-building.fdb";
+    std::filesystem::remove(building);
+    {
+        std::ofstream script(folder / "create.sql");
+        std::ifstream schema(DORVIL_DB_SCHEMA);
+        script << "SET SQL DIALECT 3;\nCREATE DATABASE '" << building.string()
+               << "' USER 'SYSDBA' PASSWORD 'testpass' DEFAULT CHARACTER SET NONE;\n"
+               << schema.rdbuf();
+    }
+    const std::string command = "isql-fb -q -b -i '" + (folder / "create.sql").string() + "'";
+    if (std::system(command.c_str()) != 0)
+        throw std::runtime_error("isql could not create " + building.string());
+    std::printf("generating %d rows into %s ...\n", kRows, file.c_str());
+    std::fflush(stdout);
+    {
+        Catalogue catalogue(building);
+        catalogue.transaction.StartTransaction();
+        TDbQuery generator(&catalogue.form, "Generator");
+        generator.SetDatabase(&catalogue.database);
+        generator.SetTransaction(&catalogue.transaction);
+        generator.SetParamCheck(false); // the block's own :variables
+        generator.SQL().SetText(kGenerator);
+        generator.ExecQuery();
+        catalogue.transaction.Commit();
+    }
+    std::filesystem::rename(building, file);
+    return file;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The floor: one XSQLDA, fetched into until the end. Returns the rows and,
+// when asked, adds up the bytes of the values the server sent.
+struct BareResult {
+    int rows = 0;
+    double valueBytes = 0;
+};
+
+BareResult bareFetchLoop(Catalogue &catalogue, bool countBytes)
+{
+    const IFbClientLibrary &api = *catalogue.database.ClientLibrary();
+    isc_stmt_handle statement = 0;
+    const std::string text = selectText();
+    std::vector<char> area(XSQLDA_LENGTH(39));
+    auto *sqlda = reinterpret_cast<XSQLDA *>(area.data());
+    sqlda->version = SQLDA_VERSION1;
+    sqlda->sqln = 39;
+    const auto check = [&](ISC_STATUS status) {
+        if (status != 0)
+            RaiseServerError(api, nullptr);
+    };
+    check(api.isc_dsql_alloc_statement2(StatusVector(), catalogue.database.HandlePointer(),
+                                        &statement));
+    check(api.isc_dsql_prepare(StatusVector(), catalogue.transaction.HandlePointer(), &statement, 0,
+                               text.c_str(), 3, sqlda));
+    std::vector<std::vector<char>> buffers(static_cast<size_t>(sqlda->sqld));
+    std::vector<short> indicators(static_cast<size_t>(sqlda->sqld));
+    for (int i = 0; i < sqlda->sqld; ++i) {
+        XSQLVAR &var = sqlda->sqlvar[i];
+        const int type = var.sqltype & ~1;
+        buffers[i].resize(static_cast<size_t>(var.sqllen) + (type == SQL_VARYING ? 2 : 0));
+        var.sqldata = buffers[i].data();
+        var.sqlind = &indicators[i];
+    }
+    check(api.isc_dsql_execute(StatusVector(), catalogue.transaction.HandlePointer(), &statement, 3,
+                               nullptr));
+    BareResult result;
+    while (api.isc_dsql_fetch(StatusVector(), &statement, 3, sqlda) == 0) {
+        ++result.rows;
+        if (!countBytes)
+            continue;
+        for (int i = 0; i < sqlda->sqld; ++i) {
+            const XSQLVAR &var = sqlda->sqlvar[i];
+            if (indicators[i] == -1)
+                continue;
+            const int type = var.sqltype & ~1;
+            result.valueBytes += type == SQL_VARYING
+                                     ? *reinterpret_cast<const unsigned short *>(var.sqldata)
+                                     : var.sqllen;
+        }
+    }
+    api.isc_dsql_free_statement(StatusVector(), &statement, DSQL_drop);
+    return result;
+}
+
+int walkBooks(TDbDataSet &books, size_t &nameBytes)
+{
+    int rows = 0;
+    for (books.MoveFirst(); !books.AtEnd(); books.MoveNext()) {
+        nameBytes += books.FieldNamed("FILENAME").AsText().size();
+        ++rows;
+    }
+    return rows;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+int main()
+{
+    try {
+        const std::filesystem::path file = bookDatabase();
+        Catalogue catalogue(file);
+        catalogue.transaction.StartTransaction();
+        std::vector<double> bare;
+        std::vector<double> dataset;
+        BareResult counted = bareFetchLoop(catalogue, true); // warms the page cache
+        size_t nameBytes = 0;
+        for (int round = 0; round < 3; ++round) {
+            auto start = std::chrono::steady_clock::now();
+            const BareResult plain = bareFetchLoop(catalogue, false);
+            bare.push_back(secondsSince(start));
+
+            TDbDataSet books(&catalogue.form, "DbDataSet1");
+            books.SetDatabase(&catalogue.database);
+            books.SetTransaction(&catalogue.transaction);
+            books.SelectSQL().SetText(selectText());
+            start = std::chrono::steady_clock::now();
+            books.SetActive(true);
+            const int rows = walkBooks(books, nameBytes);
+            dataset.push_back(secondsSince(start));
+            if (rows != plain.rows || rows != kRows)
+                throw std::runtime_error("row counts differ");
+
+            if (round == 0) {
+                const TRecordsCache &cache = *books.RecordCache();
+                const double textBytes = double(cache.TextBytes());
+                std::printf("record cache: %.1f bytes per row (fixed row %d bytes, long texts "
+                            "%.1f bytes per row); fetched values %.1f bytes per row; "
+                            "cache / values = %.2f\n",
+                            double(cache.Bytes()) / rows, cache.RowSize(), textBytes / rows,
+                            counted.valueBytes / rows, double(cache.Bytes()) / counted.valueBytes);
+                const int fetchedBefore = books.SelectStatement().RowsFetched();
+                start = std::chrono::steady_clock::now();
+                const int again = walkBooks(books, nameBytes);
+                const double secondWalk = secondsSince(start);
+                std::printf("second walk: %d rows in %.3f s, server fetches %d (statement at "
+                            "end: %s)\n",
+                            again, secondWalk,
+                            books.SelectStatement().RowsFetched() - fetchedBefore,
+                            books.SelectStatement().Eof() ? "yes" : "no");
+            }
+        }
+        const double bareMedian = median(bare);
+        const double datasetMedian = median(dataset);
+        std::printf("bare isc_dsql_fetch loop: %.3f s (median of 3)\n", bareMedian);
+        std::printf("dataset open + walk reading FILENAME: %.3f s (median of 3)\n", datasetMedian);
+        std::printf("ratio dataset / bare = %.3f (limit 1.3)\n", datasetMedian / bareMedian);
+        std::printf("(FILENAME bytes read: %zu)\n", nameBytes);
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "benchmark failed: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}

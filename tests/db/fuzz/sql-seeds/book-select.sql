@@ -1,0 +1,5 @@
+SELECT
+    BOOKID,
+    FILENAME
+FROM
+    BOOK 

@@ -1,0 +1,1 @@
+select FILENAME, count(*) CNT from BOOK group by FILENAME having count(*) > 1

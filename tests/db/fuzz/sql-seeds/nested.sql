@@ -1,0 +1,1 @@
+select (select max(x) from u where u.y = t.y) m from "ORDER" where "WHERE" = 1 union select 1 from t

@@ -1,0 +1,1 @@
+update book set OLDID = 'it''s' where BOOKID = :"Id"
