@@ -10,7 +10,7 @@ size_t TTextStore::allocate(size_t size)
 {
     if (m_chunks.size() >= 0xFFFF)
         throw std::runtime_error("Text store full");
-    m_chunks.push_back(std::make_unique_for_overwrite<char[]>(size));
+    m_chunks.push_back(reinterpret_cast<char *>(m_arena.allocate(size)));
     m_bytes += size;
     return m_chunks.size() - 1;
 }
@@ -34,7 +34,7 @@ TTextStore::Reference TTextStore::Store(std::string_view text)
         offset = kChunkSize - m_left;
         m_left -= needed;
     }
-    char *place = m_chunks[chunk].get() + offset;
+    char *place = m_chunks[chunk] + offset;
     const auto stored = static_cast<std::uint16_t>(length);
     std::memcpy(place, &stored, kLengthBytes);
     std::memcpy(place + kLengthBytes, text.data(), length);
@@ -45,7 +45,7 @@ std::string_view TTextStore::Text(Reference reference) const
 {
     if (reference == 0)
         return {};
-    const char *place = m_chunks.at((reference >> 16) - 1).get() + (reference & 0xFFFF);
+    const char *place = m_chunks.at((reference >> 16) - 1) + (reference & 0xFFFF);
     std::uint16_t length = 0;
     std::memcpy(&length, place, kLengthBytes);
     return {place + kLengthBytes, length};
@@ -66,7 +66,7 @@ const std::byte *TRecordsCache::Row(int index) const
 {
     if (index < 0 || index / m_rowsPerBlock >= static_cast<int>(m_blocks.size()))
         throw std::runtime_error("Can't read Buffer.Incorrect RecordNo");
-    return m_blocks[index / m_rowsPerBlock].get() +
+    return m_blocks[index / m_rowsPerBlock] +
            static_cast<size_t>(index % m_rowsPerBlock) * m_rowSize;
 }
 
@@ -74,10 +74,10 @@ std::byte *TRecordsCache::RowForWrite(int index)
 {
     const int block = index < 0 ? -1 : index / m_rowsPerBlock;
     if (block == static_cast<int>(m_blocks.size()) && index % m_rowsPerBlock == 0)
-        m_blocks.push_back(std::make_unique<std::byte[]>(m_blockSize)); // zero-filled
+        m_blocks.push_back(m_arena.allocate(size_t(m_blockSize))); // zero-filled
     if (block < 0 || block >= static_cast<int>(m_blocks.size()))
         throw std::runtime_error("Can't write to Buffer.Incorrect RecordNo");
-    return m_blocks[block].get() + static_cast<size_t>(index % m_rowsPerBlock) * m_rowSize;
+    return m_blocks[block] + static_cast<size_t>(index % m_rowsPerBlock) * m_rowSize;
 }
 
 size_t TRecordsCache::Bytes() const

@@ -3,9 +3,10 @@
 // allocated as rows arrive, and a store for the long texts that rows keep
 // out of line, so that no row reserves a long column's declared length.
 
+#include "platform/MemoryArena.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -28,7 +29,8 @@ private:
     static constexpr size_t kLengthBytes = 2;
     size_t allocate(size_t size);
 
-    std::vector<std::unique_ptr<char[]>> m_chunks;
+    platform::MemoryArena m_arena;
+    std::vector<char *> m_chunks;
     size_t m_current = 0; ///< the chunk being filled; longer texts get chunks of their own
     size_t m_left = 0;
     size_t m_bytes = 0;
@@ -61,7 +63,8 @@ private:
     int m_rowSize;
     int m_blockSize;
     int m_rowsPerBlock;
-    std::vector<std::unique_ptr<std::byte[]>> m_blocks;
+    platform::MemoryArena m_arena;
+    std::vector<std::byte *> m_blocks;
     TTextStore m_texts;
 };
 
