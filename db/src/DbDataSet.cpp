@@ -1,5 +1,7 @@
 #include "db/DbDataSet.h"
 
+#include "DbDataSetFilter.h"
+
 #include "SqlText.h"
 #include "db/FbErrors.h"
 

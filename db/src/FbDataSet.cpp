@@ -611,6 +611,11 @@ bool TFbDataSet::RecordVisible(int)
     return true;
 }
 
+int TFbDataSet::SkipKnownHidden(int row, bool)
+{
+    return row;
+}
+
 bool TFbDataSet::testRow(int row)
 {
     struct Restore {
@@ -651,8 +656,21 @@ TGetResult TFbDataSet::GetRecord(TGetMode mode)
         result = stepBackward();
         break;
     }
-    while (result == TGetResult::Ok && !testRow(m_currentIndex))
-        result = mode == TGetMode::Prior ? stepBackward() : stepForward();
+    const bool forward = mode != TGetMode::Prior;
+    const auto skipHidden = [&] {
+        if (result != TGetResult::Ok)
+            return;
+        m_currentIndex = SkipKnownHidden(m_currentIndex, forward);
+        if (m_currentIndex < 0)
+            result = TGetResult::Bof;
+        else if (m_currentIndex >= m_fetchedCount)
+            result = TGetResult::Eof;
+    };
+    skipHidden();
+    while (result == TGetResult::Ok && !testRow(m_currentIndex)) {
+        result = forward ? stepForward() : stepBackward();
+        skipHidden();
+    }
     if (result == TGetResult::Ok)
         m_bufferRow = m_currentIndex;
     return result;

@@ -2,6 +2,9 @@
 // Record filter expressions: parsed once when a dataset's filter is set,
 // then evaluated against each cached row that navigation reaches.
 
+#include "db/DbDataSet.h"
+#include "db/FbFields.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -12,20 +15,12 @@
 
 namespace db {
 
-enum TFilterOption : unsigned { foCaseInsensitive = 1u << 0, foNoPartialCompare = 1u << 1 };
-using TFilterOptions = unsigned;
-
 namespace filter {
 
-/// A date-time as days since 30 December 1899, the fraction being the time.
-struct DateValue {
-    double days = 0;
-    bool operator==(const DateValue &) const = default;
-};
-
-/// A value during evaluation: null, text, integer, floating point, boolean
-/// or date-time.
-using FilterValue = std::variant<std::monostate, std::string, int64_t, double, bool, DateValue>;
+/// A value during evaluation: the values fields give (null, text, integer,
+/// floating point, boolean, date-time) and constants of the same kinds.
+using FilterValue = TFieldValue;
+using DateValue = TDateTimeValue;
 
 enum class ValueType {
     Null,

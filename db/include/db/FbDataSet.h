@@ -152,6 +152,11 @@ protected:
     /// shows every row. A filter overrides it and reads the fields it needs
     /// through TField::Value / AsText.
     virtual bool RecordVisible(int row);
+    /// Where a walk may go on from `row` (forward or backward) without
+    /// testing the rows in between, because they are known to be hidden:
+    /// FetchedCount or -1 when no row is left that way. The base knows of
+    /// no hidden rows and answers `row`.
+    virtual int SkipKnownHidden(int row, bool forward);
 
     /// Called when an open has created the cache, before the first row is
     /// fetched (a filter is parsed here when its text is set).
@@ -163,6 +168,8 @@ protected:
     [[noreturn]] void DatabaseError(const std::string &message) const;
     void checkActive() const;
     void setAtEnd(bool atEnd) { m_atEnd = atEnd; }
+    /// Places the cache cursor on a row before GetRecord(TGetMode::Current).
+    void setCurrentIndex(int row) { m_currentIndex = row; }
     void clearRecordBuffer();
 
 private:
