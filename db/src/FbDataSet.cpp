@@ -1,5 +1,6 @@
 #include "db/FbDataSet.h"
 
+#include "ClientErrorCodes.h"
 #include "FbClient.h"
 #include "FbValues.h"
 #include "RecordsCache.h"
@@ -14,11 +15,6 @@
 namespace db {
 
 namespace {
-
-constexpr int kDatabaseNotAssigned = 21;
-constexpr int kTransactionNotAssigned = 22;
-constexpr int kDatasetOpen = 28;
-constexpr int kQueryEmpty = 37;
 
 // Texts longer than this live in the cache's text store; the row keeps a
 // reference to them.

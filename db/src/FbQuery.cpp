@@ -1,5 +1,6 @@
 #include "db/FbQuery.h"
 
+#include "ClientErrorCodes.h"
 #include "FbClient.h"
 #include "SqlText.h"
 #include "db/FbErrors.h"
@@ -12,15 +13,6 @@
 namespace db {
 
 namespace {
-
-constexpr int kNotPermitted = 2;
-constexpr int kDatabaseNotAssigned = 21;
-constexpr int kTransactionNotAssigned = 22;
-constexpr int kDatasetOpen = 28;
-constexpr int kDatasetClosed = 29;
-constexpr int kQueryEmpty = 37;
-constexpr int kFieldNotFound = 41;
-constexpr int kSqlParseError = 51;
 
 // Whether the calling thread's status vector holds the error code.
 bool statusContains(ISC_LONG code)
