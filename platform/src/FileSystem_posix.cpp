@@ -201,7 +201,8 @@ std::vector<FolderEntry> listFolder(std::string_view folder)
         std::string name = item->d_name;
         if (name == "." || name == "..")
             continue;
-        FolderEntry entry{utf8ToAnsi(name), EntryKind::Other, false, false};
+        bool lossy = false;
+        FolderEntry entry{detail::listedName(name, lossy), EntryKind::Other, false, false};
         struct stat info;
         entry.symlink = fstatat(dirfd(dir), item->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
                         S_ISLNK(info.st_mode);

@@ -40,8 +40,9 @@ std::unique_ptr<Listing> readListing(const fs::path &folder)
         std::string native = entry->d_name;
         if (native == "." || native == "..")
             continue;
-        std::string ansi;
-        ListedName name{native, !utf8ToAnsiExact(native, ansi)};
+        bool lossy = false;
+        std::string ansi = listedName(native, lossy);
+        ListedName name{native, lossy};
         listing->byNative.emplace(native, name);
         listing->byFolded.emplace(upperAnsi(ansi), name);
     }
@@ -126,6 +127,17 @@ Match findEntry(const fs::path &folder, const std::string &ansiName, std::string
 }
 
 } // namespace
+
+std::string listedName(const std::string &native, bool &lossy)
+{
+    std::string ansi;
+    lossy = !utf8ToAnsiExact(native, ansi);
+    if (ansi.find('\\') != std::string::npos) {
+        std::replace(ansi.begin(), ansi.end(), '\\', '?');
+        lossy = true;
+    }
+    return ansi;
+}
 
 fs::path resolvePath(std::string_view programPath)
 {

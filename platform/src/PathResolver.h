@@ -10,6 +10,10 @@
 namespace platform::detail {
 
 std::filesystem::path resolvePath(std::string_view programPath);
+/// A native file name as the program lists it. A name that the program's
+/// paths cannot spell (characters 1251 lacks, or a backslash, which would
+/// read as a separator) gets "?" in their place and counts as lossy.
+std::string listedName(const std::string &native, bool &lossy);
 /// The run itself changed this native folder's entries.
 void folderChanged(const std::filesystem::path &nativeFolder);
 /// The run moved or removed this native folder with everything below it.

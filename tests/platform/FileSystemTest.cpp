@@ -103,6 +103,19 @@ TEST_F(FileSystem, UnrepresentableNamesAreListedWithQuestionMarksButNeverReached
     EXPECT_EQ(contentOf(m_temp.native() / "d/a?.zip"), "literal");
 }
 
+TEST_F(FileSystem, BackslashInANativeNameIsNeverReadAsASeparator)
+{
+    m_temp.write("d/a\\b.zip", "one file");
+    m_temp.write("d/a/b.zip", "another file");
+    auto entries = listFolder(m_temp.program("d\\"));
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].name, "a");
+    EXPECT_EQ(entries[1].name, "a?b.zip");
+    EXPECT_FALSE(deleteFile(m_temp.program("d\\a?b.zip")));
+    EXPECT_EQ(contentOf(m_temp.native() / "d/a\\b.zip"), "one file");
+    EXPECT_EQ(contentOf(m_temp.native() / "d/a/b.zip"), "another file");
+}
+
 TEST_F(FileSystem, LookupsStayTrueAcrossTheRunsOwnChanges)
 {
     m_temp.write("Lib/Book.zip");
