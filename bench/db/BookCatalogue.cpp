@@ -90,11 +90,6 @@ std::filesystem::path bookDatabase()
     return file;
 }
 
-double secondsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 Catalogue::Catalogue(const std::filesystem::path &file)
 {
     database.SetDBName(file.string());

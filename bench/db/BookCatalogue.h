@@ -3,9 +3,9 @@
 // plausible values, generated once into the build folder and reused, and
 // the window's components attached to it.
 
+#include "BenchTiming.h"
 #include "db/DbDatabase.h"
 
-#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -17,7 +17,6 @@ constexpr int kRows = 200000;
 std::string selectText();
 /// The catalogue database, generated on first use (a minute or so).
 std::filesystem::path bookDatabase();
-double secondsSince(std::chrono::steady_clock::time_point start);
 
 struct Catalogue {
     db::TComponent form{nullptr, "Form1"};

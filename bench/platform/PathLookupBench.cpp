@@ -2,6 +2,7 @@
 // missing or spelt in another letter case: the comparison asks once per
 // book record. Prints its figures; asserts nothing.
 
+#include "BenchTiming.h"
 #include "platform/FileSystem.h"
 
 #include <chrono>
@@ -14,13 +15,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using bench::secondsSince;
+
 constexpr int kFolders = 100;
 constexpr int kFilesPerFolder = 200;
-
-double secondsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 template <class MakeName> double timeLookups(const std::string &root, MakeName makeName, int &found)
 {

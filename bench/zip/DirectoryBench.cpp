@@ -1,6 +1,7 @@
 // ReadDirectory of one archive of 50,000 entries, next to Info-ZIP's
 // "unzip -l" on the same archive (when unzip is installed).
 
+#include "BenchTiming.h"
 #include "TestSupport.h"
 #include "zip/ZipReader.h"
 
@@ -13,16 +14,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr int kEntries = 50000;
 constexpr int kRounds = 5;
-
-template <class F> double seconds(F &&work)
-{
-    auto start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 } // namespace
 
@@ -41,7 +34,7 @@ int main()
     double best = 1e9;
     for (int round = 0; round < kRounds; ++round) {
         zip::TZipReader reader;
-        best = std::min(best, seconds([&] {
+        best = std::min(best, bench::secondsOf([&] {
                             reader.SetZipName(archive);
                             reader.ReadDirectory();
                         }));
@@ -57,7 +50,8 @@ int main()
     double bestUnzip = 1e9;
     for (int round = 0; round < kRounds; ++round) {
         int status = 0;
-        bestUnzip = std::min(bestUnzip, seconds([&] { status = std::system(command.c_str()); }));
+        bestUnzip =
+            std::min(bestUnzip, bench::secondsOf([&] { status = std::system(command.c_str()); }));
         if (status != 0) {
             std::printf("unzip -l not available (status %d)\n", status);
             return 0;

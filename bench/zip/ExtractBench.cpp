@@ -4,6 +4,7 @@
 // with zlib directly, CRC check included. Both run in turn, three rounds;
 // the best round of each counts.
 
+#include "BenchTiming.h"
 #include "TestSupport.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -22,7 +23,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kArchives = 1000;
 constexpr int kDistinctBooks = 20;
@@ -138,13 +138,6 @@ void readerExtract(zip::TZipReader &reader, const std::string &archive)
         throw std::runtime_error("reader extracted nothing");
 }
 
-template <class F> double seconds(F &&work)
-{
-    auto start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 } // namespace
 
 int main()
@@ -173,11 +166,11 @@ int main()
     reader.SetDestDir(folder.program("reader"));
     double bestBare = 1e9, bestReader = 1e9;
     for (int round = 0; round < 3; ++round) {
-        double bare = seconds([&] {
+        double bare = bench::secondsOf([&] {
             for (const std::string &name : archives)
                 bareExtract(folder.native() / name, folder.native() / "bare");
         });
-        double viaReader = seconds([&] {
+        double viaReader = bench::secondsOf([&] {
             for (const std::string &name : archives)
                 readerExtract(reader, folder.program(name));
         });

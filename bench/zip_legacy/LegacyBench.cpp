@@ -9,6 +9,7 @@
 //
 // Usage: bench_zip_legacy [seconds per measurement, default 0.5]
 
+#include "BenchTiming.h"
 #include "LegacyDecoders.h"
 
 #include <zlib.h>
@@ -29,6 +30,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using bench::secondsSince;
 using Bytes = std::vector<std::uint8_t>;
 
 const std::string kDataDir = LEGACY_DATA_DIR;
@@ -123,11 +125,6 @@ bool decodeAll(const std::vector<Entry> &entries, zip::legacy::WorkArea &work, s
         sound = sound && output.crc() == entry.crc;
     }
     return sound;
-}
-
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 // Fastest of the runs of the command made within `budget` seconds (at

@@ -155,11 +155,11 @@ bool isDigit(char c)
 // the directive's text has been checked to hold only flags, digits and '.'.
 std::string formatNumber(std::string_view directive, char conversion, long long value)
 {
-    std::string spec(directive);
-    spec += "ll";
-    spec += conversion;
+    std::string format(directive);
+    format += "ll";
+    format += conversion;
     char buffer[64];
-    const int length = std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+    const int length = std::snprintf(buffer, sizeof buffer, format.c_str(), value);
     return length > 0 ? std::string(buffer, std::min<size_t>(length, sizeof buffer - 1))
                       : std::string();
 }

@@ -45,7 +45,7 @@ TEST(ClientBinding, SameNameSharesOneBindingOtherSpellingLoadsAgain)
 TEST(ClientBinding, MissingFileCannotBeLoadedAndIsTriedAgainNextTime)
 {
     dbtest::TempFolder folder;
-    const std::string name = (folder.path() / "libclient-later.so").string();
+    const std::string name = (folder.native() / "libclient-later.so").string();
     EXPECT_EQ(messageOf([&] { AcquireClientLibrary(name); }), "Can't load library " + name + " ");
     std::filesystem::copy_file(DORVIL_DOUBLE_LEVEL5, name);
     EXPECT_EQ(AcquireClientLibrary(name)->LibraryName(), name);

@@ -10,18 +10,9 @@
 #include <gtest/gtest.h>
 
 using namespace db;
+using dbtest::messageOf;
 
 namespace {
-
-template <typename Error, typename F> std::string messageOf(F &&action)
-{
-    try {
-        action();
-    } catch (const Error &error) {
-        return error.what();
-    }
-    return "(no error)";
-}
 
 // The 39 columns of the book list, one per line as the window holds them.
 const char *const kBookColumns[] = {
@@ -98,7 +89,7 @@ protected:
     }
 
     dbtest::TempFolder m_folder;
-    std::filesystem::path m_file = m_folder.path() / "catalogue.fdb";
+    std::filesystem::path m_file = m_folder.native() / "catalogue.fdb";
     dbtest::Form1 form{m_file};
     TDbQuery query{&form.form, "DbQuery1"};
     TDbDataSet books{&form.form, "DbDataSet1"};

@@ -16,7 +16,7 @@ protected:
     void SetUp() override { ASSERT_NO_FATAL_FAILURE(dbtest::createDatabase(m_file)); }
 
     dbtest::TempFolder m_folder;
-    std::filesystem::path m_file = m_folder.path() / "catalogue.fdb";
+    std::filesystem::path m_file = m_folder.native() / "catalogue.fdb";
 };
 
 TEST_F(EmbeddedConnection, ConnectReadsTheServerFacts)
@@ -121,7 +121,7 @@ TEST(Connection, VetoedConnectStaysClosed)
 TEST(Connection, BadDpbLineAttachesNothing)
 {
     dbtest::TempFolder folder;
-    dbtest::Form1 form(folder.path() / "x.fdb");
+    dbtest::Form1 form(folder.native() / "x.fdb");
     form.database.SetDBParams({"user_name=SYSDBA", "buffers=5"});
     try {
         form.database.SetConnected(true);
@@ -135,7 +135,7 @@ TEST(Connection, BadDpbLineAttachesNothing)
 TEST(Connection, MissingDatabaseFileIsServerErrorFromTheConnection)
 {
     dbtest::TempFolder folder;
-    const std::string path = (folder.path() / "missing.fdb").string();
+    const std::string path = (folder.native() / "missing.fdb").string();
     dbtest::Form1 form(path, "secret-password");
     try {
         form.database.SetConnected(true);
@@ -198,7 +198,7 @@ TEST_F(EmbeddedConnection, SqlDialectCannotExceedTheDatabases)
 TEST(Connection, DialectIsLoweredToADialectOneDatabase)
 {
     dbtest::TempFolder folder;
-    const auto file = folder.path() / "old.fdb";
+    const auto file = folder.native() / "old.fdb";
     ASSERT_NO_FATAL_FAILURE(dbtest::createDatabase(file, 1));
     dbtest::Form1 form(file);
     EXPECT_EQ(form.database.SQLDialect(), 3);

@@ -10,18 +10,9 @@
 #include <cstring>
 
 using namespace db;
+using dbtest::messageOf;
 
 namespace {
-
-template <typename Error, typename F> std::string messageOf(F &&action)
-{
-    try {
-        action();
-    } catch (const Error &error) {
-        return error.what();
-    }
-    return "(no error)";
-}
 
 // A catalogue database with the application's connection, transaction and
 // statement, connected and in an active transaction.
@@ -62,7 +53,7 @@ protected:
     }
 
     dbtest::TempFolder m_folder;
-    std::filesystem::path m_file = m_folder.path() / "catalogue.fdb";
+    std::filesystem::path m_file = m_folder.native() / "catalogue.fdb";
     dbtest::Form1 form{m_file};
     TDbQuery query{&form.form, "DbQuery1"};
 };

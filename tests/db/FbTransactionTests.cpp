@@ -28,7 +28,7 @@ protected:
     }
 
     dbtest::TempFolder m_folder;
-    std::filesystem::path m_file = m_folder.path() / "catalogue.fdb";
+    std::filesystem::path m_file = m_folder.native() / "catalogue.fdb";
     dbtest::Form1 form{m_file};
 };
 

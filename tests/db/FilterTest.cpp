@@ -72,18 +72,8 @@ protected:
         return ids;
     }
 
-    static std::string filterError(TDbDataSet &dataSet, const std::string &text)
-    {
-        try {
-            dataSet.SetFilter(text);
-        } catch (const EDatabaseError &error) {
-            return error.what();
-        }
-        return "(no error)";
-    }
-
     dbtest::TempFolder m_folder;
-    std::filesystem::path m_file = m_folder.path() / "catalogue.fdb";
+    std::filesystem::path m_file = m_folder.native() / "catalogue.fdb";
     dbtest::Form1 form{m_file};
     TDbDataSet books{&form.form, "DbDataSet1"};
     RowByRowDataSet rowByRow{&form.form, "DbDataSet1"};
@@ -166,7 +156,7 @@ TEST_P(FilterErrors, AreReportedAtAssignmentAndKeepTheOldFilter)
     books.SetActive(true);
     books.SetFilter("FILENAME = 'a.zip'");
     books.SetFiltered(true);
-    EXPECT_EQ(filterError(books, GetParam().filter),
+    EXPECT_EQ(dbtest::messageOf<EDatabaseError>([&] { books.SetFilter(GetParam().filter); }),
               "Can't parse Filter for:\r\n" + GetParam().message);
     EXPECT_EQ(books.Filter(), "FILENAME = 'a.zip'");
     EXPECT_EQ(visibleIds(books), (std::vector<int>{1, 3, 11}));

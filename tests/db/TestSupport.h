@@ -5,6 +5,8 @@
 #include "db/Component.h"
 #include "db/DbDatabase.h"
 
+#include "TempFolder.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -12,18 +14,18 @@
 
 namespace dbtest {
 
-/// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-    const std::filesystem::path &path() const { return m_path; }
+using testing_support::TempFolder;
 
-private:
-    std::filesystem::path m_path;
-};
+/// The message of the Error that action throws, or "(no error)".
+template <typename Error, typename F> std::string messageOf(F &&action)
+{
+    try {
+        action();
+    } catch (const Error &error) {
+        return error.what();
+    }
+    return "(no error)";
+}
 
 /// Creates a database file with isql: character set NONE, the given dialect,
 /// and the catalogue schema when asked. Fails the test when isql fails.

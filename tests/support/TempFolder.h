@@ -36,12 +36,12 @@ public:
 
     const std::filesystem::path &native() const { return m_native; }
 
-    /// The program path (1251, backslashes) of a UTF-8 path below the folder;
-    /// folders end in a backslash when `relative` does.
-    std::string program(std::string_view relativeUtf8 = "") const
+    /// The folder as a program path (1251, backslashes), without a trailing backslash.
+    std::string program() const { return platform::programPath(m_native); }
+    /// program() + "\" + the UTF-8 path below it, converted to 1251.
+    std::string program(std::string_view relativeUtf8) const
     {
-        return platform::programPath(m_native) + "\\" +
-               platform::utf8ToAnsi(std::string(relativeUtf8));
+        return program() + "\\" + platform::utf8ToAnsi(std::string(relativeUtf8));
     }
 
     /// Writes a file (UTF-8 relative path), creating its folders.

@@ -7,43 +7,13 @@
 #include <zlib.h>
 
 #include <array>
-#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace ziptest {
 
 namespace fs = std::filesystem;
-
-TempFolder::TempFolder()
-{
-    static std::atomic<int> counter{0};
-    m_native = fs::temp_directory_path() /
-               ("dorvil-zip-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
-    fs::remove_all(m_native);
-    fs::create_directories(m_native);
-}
-
-TempFolder::~TempFolder()
-{
-    std::error_code ignored;
-    // Read-only files left by a test must not keep their folder alive.
-    for (const auto &entry : fs::recursive_directory_iterator(m_native, ignored))
-        fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
-    fs::remove_all(m_native, ignored);
-}
-
-std::string TempFolder::program() const
-{
-    return platform::programPath(m_native);
-}
-
-std::string TempFolder::program(std::string_view name) const
-{
-    return program() + "\\" + std::string(name);
-}
 
 void writeFile(const fs::path &path, std::string_view bytes)
 {
@@ -141,28 +111,6 @@ std::string sha256Hex(std::string_view bytes)
         hex += digits;
     }
     return hex;
-}
-
-int RecordingUserInterface::messageBox(std::string_view text, std::string_view caption,
-                                       unsigned flags)
-{
-    boxes.push_back({std::string(text), std::string(caption), flags});
-    return answer;
-}
-
-void RecordingUserInterface::showMessage(std::string_view text)
-{
-    boxes.push_back({std::string(text), "", platform::mb::Ok});
-}
-
-void RecordingUserInterface::showError(std::string_view text)
-{
-    boxes.push_back({std::string(text), "", platform::mb::IconError});
-}
-
-std::optional<std::string> RecordingUserInterface::chooseFolder(std::string_view, std::string_view)
-{
-    return std::nullopt;
 }
 
 TestEntry TestEntry::stored(std::string name, std::string content)

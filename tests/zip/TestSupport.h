@@ -3,34 +3,19 @@
 // interface that records what it is asked, archives written byte by byte,
 // and SHA-256 for comparing outputs with the corpus manifest.
 
-#include "platform/UserInterface.h"
+#include "RecordingUserInterface.h"
+#include "TempFolder.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace ziptest {
 
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-
-    const std::filesystem::path &native() const { return m_native; }
-    /// The folder as a program path, without a trailing backslash.
-    std::string program() const;
-    /// program() + "\" + name.
-    std::string program(std::string_view name) const;
-
-private:
-    std::filesystem::path m_native;
-};
+using testing_support::TempFolder;
 
 void writeFile(const std::filesystem::path &path, std::string_view bytes);
 std::string readFile(const std::filesystem::path &path);
@@ -39,26 +24,7 @@ uint32_t crc32Of(std::string_view bytes);
 /// Raw Deflate data (no zlib header) of bytes.
 std::string deflateRaw(std::string_view bytes);
 
-struct MessageBoxCall {
-    std::string text;
-    std::string caption;
-    unsigned flags = 0;
-};
-
-class RecordingUserInterface : public platform::UserInterface {
-public:
-    int messageBox(std::string_view text, std::string_view caption, unsigned flags) override;
-    void showMessage(std::string_view text) override;
-    void showError(std::string_view text) override;
-    std::optional<std::string> chooseFolder(std::string_view, std::string_view) override;
-    void processEvents() override { ++eventPumps; }
-    void setBusyCursor(bool) override {}
-    void requestQuit() override {}
-
-    int answer = platform::mb::IdOk; ///< what every message box answers
-    std::vector<MessageBoxCall> boxes;
-    int eventPumps = 0;
-};
+using testing_support::RecordingUserInterface;
 
 /// One entry of an archive written by ZipBuilder. The payload is written
 /// as it is; sizes and CRC default to those of the content.

@@ -197,7 +197,7 @@ TEST_P(OverwriteTest, decidesByMode)
 {
     const OverwriteCase &c = GetParam();
     m_reader.SetOverwriteMode(c.mode);
-    m_ui.answer = c.answer;
+    m_ui.boxAnswer = c.answer;
     useArchive({TestEntry::stored("book.fb2", "new")});
     fs::create_directories(output(""));
     writeFile(output("book.fb2"), "old");
