@@ -2,8 +2,6 @@
 
 #include "FbClient.h"
 
-#include "platform/DynamicLibrary.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -22,26 +20,6 @@ std::string readFile(const std::filesystem::path &file)
     text << in.rdbuf();
     return text.str();
 }
-
-// The embedded engine keeps worker threads until its library is finalised,
-// which comes after LeakSanitizer's exit check; a check that races with
-// threads still winding down can crash the sanitizer itself. Shutting the
-// engine down when the tests end leaves the check a quiet process.
-class EngineShutdown : public ::testing::Environment {
-public:
-    void TearDown() override
-    {
-        const auto library = platform::DynamicLibrary::load("libfbclient.so.2");
-        if (!library)
-            return;
-        using Shutdown = int (*)(unsigned int timeout, int reason);
-        if (const auto shutdown = reinterpret_cast<Shutdown>(library->symbol("fb_shutdown")))
-            shutdown(0, fb_shutrsn_app_stopped);
-    }
-};
-
-const ::testing::Environment *const engineShutdown =
-    ::testing::AddGlobalTestEnvironment(new EngineShutdown);
 
 } // namespace
 
