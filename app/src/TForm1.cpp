@@ -18,13 +18,6 @@ const char *const kOwnSettings = "Dorvil.ini";
 const char *const kCommon = "Common";
 const char *const kCompare = "Compare";
 
-std::string withBackslash(std::string folder)
-{
-    if (folder.empty() || folder.back() != '\\')
-        folder += '\\';
-    return folder;
-}
-
 } // namespace
 
 TForm1::TForm1(std::string programDir) : m_programDirOverride(std::move(programDir)) {}
@@ -32,15 +25,15 @@ TForm1::TForm1(std::string programDir) : m_programDirOverride(std::move(programD
 bool TForm1::StartUp()
 {
     SettingsMissing = false;
-    ProgramDir = withBackslash(m_programDirOverride.empty() ? platform::programFileFolder()
-                                                            : m_programDirOverride);
+    ProgramDir = platform::withTrailingBackslash(
+        m_programDirOverride.empty() ? platform::programFileFolder() : m_programDirOverride);
     if (!platform::fileExists(ProgramDir + kManagerSettings)) {
         SettingsMissing = true;
         platform::userInterface().showMessage(kCannotFind + ProgramDir + kManagerSettings);
         platform::userInterface().requestQuit();
         return false;
     }
-    TempDir = withBackslash(platform::systemTempFolder()) + "Dorvil\\";
+    TempDir = platform::systemTempFolder() + "Dorvil\\";
     // A folder that cannot be made is not reported here: the identifier
     // extraction that needs it reports its own reason.
     platform::createFolders(TempDir);
@@ -55,7 +48,7 @@ void TForm1::readManagerSettings()
 {
     platform::ProfileFile settings(ProgramDir + kManagerSettings);
     DataBaseFile = settings.readString(kCommon, "DataBaseFile", "");
-    MountPoint = withBackslash(settings.readString(kCommon, "MountPoint", ""));
+    MountPoint = platform::withTrailingBackslash(settings.readString(kCommon, "MountPoint", ""));
     WorkMode = settings.readInteger(kCommon, "WorkMode", 0);
 }
 

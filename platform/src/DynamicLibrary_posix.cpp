@@ -11,10 +11,10 @@
 namespace platform {
 namespace {
 
-void recordLoaderError(int code)
+void recordLoaderError()
 {
     const char *reason = dlerror();
-    detail::setLastError(code, utf8ToAnsi(reason ? reason : "unknown loader error"));
+    detail::setLastError(utf8ToAnsi(reason ? reason : "unknown loader error"));
 }
 
 } // namespace
@@ -23,7 +23,7 @@ std::optional<DynamicLibrary> DynamicLibrary::load(std::string_view name)
 {
     void *handle = dlopen(std::string(name).c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
-        recordLoaderError(0);
+        recordLoaderError();
         return std::nullopt;
     }
     return DynamicLibrary(handle);
@@ -55,7 +55,7 @@ void *DynamicLibrary::symbol(std::string_view name) const
     dlerror();
     void *address = dlsym(m_handle, std::string(name).c_str());
     if (!address)
-        recordLoaderError(kProcNotFoundError);
+        recordLoaderError();
     return address;
 }
 

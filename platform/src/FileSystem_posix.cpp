@@ -156,6 +156,13 @@ std::string programPath(const fs::path &native)
     return ansi;
 }
 
+std::string withTrailingBackslash(std::string folder)
+{
+    if (folder.empty() || folder.back() != '\\')
+        folder += '\\';
+    return folder;
+}
+
 void forgetFolderListings()
 {
     detail::forgetAllListings();
@@ -420,20 +427,14 @@ bool isReadOnly(std::string_view path)
 std::string systemTempFolder()
 {
     const char *configured = std::getenv("TMPDIR");
-    std::string folder = programPath(configured && *configured ? configured : "/tmp");
-    if (folder.back() != '\\')
-        folder += '\\';
-    return folder;
+    return withTrailingBackslash(programPath(configured && *configured ? configured : "/tmp"));
 }
 
 std::string programFileFolder()
 {
     std::error_code error;
     fs::path self = fs::read_symlink("/proc/self/exe", error);
-    std::string folder = programPath(error ? fs::current_path() : self.parent_path());
-    if (folder.empty() || folder.back() != '\\')
-        folder += '\\';
-    return folder;
+    return withTrailingBackslash(programPath(error ? fs::current_path() : self.parent_path()));
 }
 
 } // namespace platform

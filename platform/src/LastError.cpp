@@ -9,27 +9,22 @@
 namespace platform {
 namespace {
 
-struct LastError {
-    int code = 0;
-    std::string text;
-};
-
-thread_local LastError t_lastError;
+thread_local std::string t_lastErrorText;
 
 } // namespace
 
 namespace detail {
 
-void setLastError(int code, std::string ansiText)
+void setLastError(std::string ansiText)
 {
-    t_lastError = {code, std::move(ansiText)};
+    t_lastErrorText = std::move(ansiText);
 }
 
 bool failWith(int code)
 {
     char buffer[256];
     // The GNU strerror_r returns the text, not always in the buffer.
-    setLastError(code, utf8ToAnsi(strerror_r(code, buffer, sizeof buffer)));
+    setLastError(utf8ToAnsi(strerror_r(code, buffer, sizeof buffer)));
     return false;
 }
 
@@ -42,11 +37,7 @@ bool failWithErrno()
 
 std::string lastErrorText()
 {
-    return t_lastError.text;
-}
-int lastErrorCode()
-{
-    return t_lastError.code;
+    return t_lastErrorText;
 }
 
 } // namespace platform

@@ -10,6 +10,6 @@ namespace platform::detail {
 /// end with `return failWithErrno();`.
 bool failWithErrno();
 bool failWith(int code);
-void setLastError(int code, std::string ansiText);
+void setLastError(std::string ansiText);
 
 } // namespace platform::detail

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace platform::detail {
@@ -26,7 +27,7 @@ struct ListedName {
 // One folder's entries, findable by exact native name and by upper-cased
 // 1251 name.
 struct Listing {
-    std::unordered_map<std::string, ListedName> byNative;
+    std::unordered_set<std::string> byNative;
     std::multimap<std::string, ListedName> byFolded;
 };
 
@@ -43,7 +44,7 @@ std::unique_ptr<Listing> readListing(const fs::path &folder)
         bool lossy = false;
         std::string ansi = listedName(native, lossy);
         ListedName name{native, lossy};
-        listing->byNative.emplace(native, name);
+        listing->byNative.insert(native);
         listing->byFolded.emplace(upperAnsi(ansi), name);
     }
     closedir(dir);

@@ -117,14 +117,6 @@ std::string joinLines(const std::vector<Line> &lines)
     return content;
 }
 
-std::string fileLineEnd(std::string_view content)
-{
-    size_t newline = content.find('\n');
-    if (newline == std::string_view::npos)
-        return "\r\n";
-    return newline > 0 && content[newline - 1] == '\r' ? "\r\n" : "\n";
-}
-
 std::optional<int64_t> parseNumber(std::string_view text, int base)
 {
     int64_t value = 0;
@@ -134,8 +126,7 @@ std::optional<int64_t> parseNumber(std::string_view text, int base)
     return value;
 }
 
-} // namespace
-
+// The profile rule for integers, on an already trimmed value.
 int32_t parseProfileInteger(std::string_view text, int32_t defaultValue)
 {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
@@ -162,6 +153,8 @@ int32_t parseProfileInteger(std::string_view text, int32_t defaultValue)
     int64_t value = negative ? -*magnitude : *magnitude;
     return value < INT32_MIN || value > INT32_MAX ? defaultValue : int32_t(value);
 }
+
+} // namespace
 
 std::string ProfileFile::readString(std::string_view section, std::string_view key,
                                     std::string_view defaultValue) const
@@ -193,8 +186,9 @@ bool ProfileFile::writeString(std::string_view section, std::string_view key,
     // A line break inside the value would split the line and corrupt the file.
     value = value.substr(0, value.find_first_of("\r\n"));
     std::string content = readWholeFile(m_path).value_or("");
-    std::string end = fileLineEnd(content);
     auto lines = splitLines(content);
+    // New lines take the file's own line end; a new file gets CR LF.
+    const std::string end = lines.empty() || lines[0].end.empty() ? "\r\n" : lines[0].end;
     Location where = locate(lines, section, key);
     if (where.key) {
         Line &line = lines[*where.key];

@@ -23,6 +23,8 @@ std::filesystem::path nativePath(std::string_view path);
 /// Maps a native path back: slashes become backslashes, UTF-8 becomes 1251
 /// (characters that 1251 lacks become "?").
 std::string programPath(const std::filesystem::path &native);
+/// The folder path ending in one backslash (an empty path becomes "\\").
+std::string withTrailingBackslash(std::string folder);
 
 /// Drops every cached folder listing; call at the start of a run so that the
 /// case-insensitive lookups see changes that other programs made meanwhile.
@@ -79,6 +81,5 @@ std::string programFileFolder();
 /// The reason for the last failure of a function of this header on this
 /// thread, in 1251.
 std::string lastErrorText();
-int lastErrorCode();
 
 } // namespace platform

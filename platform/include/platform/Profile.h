@@ -36,7 +36,4 @@ private:
     std::string m_path;
 };
 
-/// The profile rule for integers, on an already trimmed value.
-int32_t parseProfileInteger(std::string_view text, int32_t defaultValue);
-
 } // namespace platform

@@ -63,11 +63,8 @@ public:
                                             std::string_view startFolder) override;
     void processEvents() override {}
     void setBusyCursor(bool) override {}
-    void requestQuit() override { m_quitRequested = true; }
-    bool quitRequested() const { return m_quitRequested; }
-
-private:
-    bool m_quitRequested = false;
+    /// The console run ends on its own when start-up reports failure.
+    void requestQuit() override {}
 };
 
 } // namespace platform
