@@ -6,15 +6,11 @@
 #include "RecordsCache.h"
 #include "db/DbDataSet.h"
 #include "db/DbDatabase.h"
-#include "db/DbQuery.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 

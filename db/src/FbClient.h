@@ -6,6 +6,7 @@
 #include <ibase.h>
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -14,6 +15,18 @@
 #include "platform/DynamicLibrary.h"
 
 namespace db {
+
+/// Firebird 3's own BOOLEAN is SQL_BOOLEAN; 590 is the older servers' code
+/// for the same.
+constexpr short kSqlBooleanOld = 590;
+
+/// A value of the client's buffers, which need not be aligned for its type.
+template <typename T> T readAs(const char *data)
+{
+    T value;
+    std::memcpy(&value, data, sizeof value);
+    return value;
+}
 
 class TComponent;
 class TFbDatabase;

@@ -1,9 +1,10 @@
 #include "db/FbDataSet.h"
 
-#include "ClientErrorCodes.h"
 #include "FbClient.h"
 #include "FbValues.h"
 #include "RecordsCache.h"
+#include "Registrations.h"
+#include "SqlText.h"
 #include "TableInfo.h"
 #include "db/FbErrors.h"
 
@@ -20,14 +21,6 @@ namespace {
 // reference to them.
 constexpr int kLongestInlineText = 12;
 constexpr int kOutOfLineSlot = sizeof(TTextStore::Reference);
-
-constexpr short kSqlBooleanOld = 590;
-
-bool isBlankText(const std::string &text)
-{
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) <= ' '; });
-}
 
 bool containsUpper(std::string_view text, std::string_view word)
 {
@@ -51,19 +44,6 @@ int bytesPerCharacter(const TFbDatabase &database, int charset)
     default:
         return 1;
     }
-}
-
-bool isUnicodeCharset(const TFbDatabase &database, int charset)
-{
-    const auto &ids = database.UnicodeCharsetIds();
-    return std::find(ids.begin(), ids.end(), charset) != ids.end();
-}
-
-template <typename T> T readAs(const char *data)
-{
-    T value;
-    std::memcpy(&value, data, sizeof value);
-    return value;
 }
 
 template <typename T> void writeAs(std::byte *place, T value)
@@ -105,11 +85,7 @@ void TFbDataSet::SetDatabase(TFbDatabase *database)
         return;
     if (Active())
         closeDataSet();
-    if (m_database != nullptr)
-        m_database->RemoveStatement(this);
-    m_database = database;
-    if (m_database != nullptr)
-        m_database->AddStatement(this);
+    relinkStatement(m_database, database, this);
     m_select.SetDatabase(database);
     m_prepared = false;
 }
@@ -118,11 +94,7 @@ void TFbDataSet::SetTransaction(TFbTransaction *transaction)
 {
     if (transaction == m_transaction)
         return;
-    if (m_transaction != nullptr)
-        m_transaction->RemoveStatement(this);
-    m_transaction = transaction;
-    if (m_transaction != nullptr)
-        m_transaction->AddStatement(this);
+    relinkStatement(m_transaction, transaction, this);
     m_select.SetTransaction(transaction);
 }
 
@@ -142,7 +114,7 @@ void TFbDataSet::checkActive() const
 void TFbDataSet::selectSqlChanging()
 {
     if (Active())
-        RaiseClientError(kDatasetOpen, {" change SelectSQL ", FullComponentName(this)});
+        RaiseClientError(fceDatasetOpen, {" change SelectSQL ", FullComponentName(this)});
 }
 
 void TFbDataSet::selectSqlChanged()
@@ -180,16 +152,15 @@ void TFbDataSet::startTransaction()
 void TFbDataSet::prepareDataSet()
 {
     if (m_database == nullptr)
-        RaiseClientError(kDatabaseNotAssigned, {FullComponentName(this)});
+        RaiseClientError(fceDatabaseNotAssigned, {FullComponentName(this)});
     if (!m_database->Connected())
         RaiseClientError(fceDatabaseClosed, {FullComponentName(m_database)});
-    startTransaction();
     if (m_transaction == nullptr)
-        RaiseClientError(kTransactionNotAssigned, {FullComponentName(this)});
+        RaiseClientError(fceTransactionNotAssigned, {FullComponentName(this)});
     if (!m_transaction->Active())
         RaiseClientError(fceNotInTransaction, {FullComponentName(m_transaction)});
-    if (isBlankText(SelectSQL().Text()))
-        RaiseClientError(kQueryEmpty, {"Prepare " + FullComponentName(this)});
+    if (sql::IsBlankText(SelectSQL().Text()))
+        RaiseClientError(fceQueryEmpty, {"Prepare " + FullComponentName(this)});
     if (!m_select.Open())
         m_select.Prepare();
     m_prepared = true;
@@ -271,7 +242,7 @@ void TFbDataSet::buildFieldDefs()
                 layout.guid = true;
                 def.dataType = ftGuid;
                 def.size = 38;
-            } else if (isUnicodeCharset(*m_database, charset)) {
+            } else if (m_database->IsUnicodeCharset(charset)) {
                 def.dataType = ftWideString;
                 def.size = layout.size / bytesPerCharacter(*m_database, charset);
             } else {

@@ -3,6 +3,7 @@
 #include "FbClient.h"
 #include "FbParamBlocks.h"
 #include "FbValues.h"
+#include "Registrations.h"
 #include "db/FbErrors.h"
 #include "db/FbQuery.h"
 
@@ -26,17 +27,6 @@ constexpr int kAttachmentCharsetItem = 101; // frb_info_att_charset
 constexpr int kCharsetNone = 0;
 constexpr int kCharsetKoi8r = 63;
 constexpr int kCharsetKoi8u = 64;
-
-template <typename T> void eraseValue(std::vector<T *> &list, T *value)
-{
-    std::erase(list, value);
-}
-
-template <typename T> void appendOnce(std::vector<T *> &list, T *value)
-{
-    if (std::find(list.begin(), list.end(), value) == list.end())
-        list.push_back(value);
-}
 
 } // namespace
 
@@ -170,7 +160,7 @@ void TFbDatabase::addTransaction(TFbTransaction *transaction)
 
 void TFbDatabase::removeTransaction(TFbTransaction *transaction)
 {
-    eraseValue(m_transactions, transaction);
+    std::erase(m_transactions, transaction);
     if (m_defaultTransaction == transaction)
         m_defaultTransaction = nullptr;
 }
@@ -182,7 +172,7 @@ void TFbDatabase::AddStatement(IFbDatabaseClient *statement)
 
 void TFbDatabase::RemoveStatement(IFbDatabaseClient *statement)
 {
-    eraseValue(m_statements, statement);
+    std::erase(m_statements, statement);
 }
 
 void TFbDatabase::SetSQLDialect(int dialect)
@@ -329,12 +319,13 @@ void parseServerVersion(const std::string &text, int (&version)[4])
     }
 }
 
-bool contains(const std::vector<int> &values, long value)
-{
-    return std::find(values.begin(), values.end(), value) != values.end();
-}
-
 } // namespace
+
+bool TFbDatabase::IsUnicodeCharset(long charset) const
+{
+    return std::find(m_unicodeCharsetIds.begin(), m_unicodeCharsetIds.end(), charset) !=
+           m_unicodeCharsetIds.end();
+}
 
 void TFbDatabase::readServerFacts()
 {
@@ -343,16 +334,15 @@ void TFbDatabase::readServerFacts()
     parseServerVersion(m_serverIsFirebird ? firebirdVersion : infoVersionText(isc_info_version),
                        m_serverVersion);
     if (!m_serverIsFirebird) {
-        m_interBase2007 = ServerVersionMajor() >= 8;
-        if (m_interBase2007)
+        // The other server line knows four Unicode character sets from version 8.
+        if (ServerVersionMajor() >= 8)
             m_unicodeCharsetIds = {3, 8, 59, 64};
     } else {
         m_unicodeCharsetIds = {3, 4};
     }
     if (m_serverIsFirebird && ServerVersionMajor() >= 2) {
         const long charset = infoNumber(static_cast<char>(kAttachmentCharsetItem)).value_or(-1);
-        m_unicodeAttachment =
-            charset >= 0 && charset <= 255 && contains(m_unicodeCharsetIds, charset);
+        m_unicodeAttachment = charset >= 0 && charset <= 255 && IsUnicodeCharset(charset);
         m_unicodeOrNoneAttachment = m_unicodeAttachment || charset == kCharsetNone;
         const bool serverKnowsUtf8Metadata =
             ServerVersionMajor() > 2 || (ServerVersionMajor() == 2 && ServerVersionMinor() >= 1);
@@ -382,7 +372,6 @@ void TFbDatabase::resetServerFacts()
     m_unicodeOrNoneAttachment = false;
     m_koi8Attachment = false;
     m_metadataUtf8 = false;
-    m_interBase2007 = false;
     m_unicodeCharsetIds = {3};
 }
 

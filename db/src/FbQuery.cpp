@@ -1,7 +1,7 @@
 #include "db/FbQuery.h"
 
-#include "ClientErrorCodes.h"
 #include "FbClient.h"
+#include "Registrations.h"
 #include "SqlText.h"
 #include "db/FbErrors.h"
 
@@ -14,6 +14,20 @@ namespace db {
 
 namespace {
 
+unsigned short dialectOf(const TFbDatabase &database)
+{
+    return static_cast<unsigned short>(database.SQLDialect());
+}
+
+// The parameter area with its values bound; null when the statement has none.
+XSQLDA *boundParameters(TFbXSQLDA &params)
+{
+    if (params.Count() == 0)
+        return nullptr;
+    params.BindParameters();
+    return static_cast<XSQLDA *>(params.Record());
+}
+
 // Whether the calling thread's status vector holds the error code.
 bool statusContains(ISC_LONG code)
 {
@@ -25,12 +39,6 @@ bool statusContains(ISC_LONG code)
         i += kind == isc_arg_cstring ? 3 : 2;
     }
     return false;
-}
-
-bool isBlankText(std::string_view text)
-{
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) <= ' '; });
 }
 
 std::string randomCursorName()
@@ -101,22 +109,14 @@ void TFbQuery::SetDatabase(TFbDatabase *database)
             DatabaseHandleLost();
         }
     }
-    if (m_database != nullptr)
-        m_database->RemoveStatement(this);
-    m_database = database;
-    if (m_database != nullptr)
-        m_database->AddStatement(this);
+    relinkStatement(m_database, database, this);
 }
 
 void TFbQuery::SetTransaction(TFbTransaction *transaction)
 {
     if (transaction == m_transaction)
         return;
-    if (m_transaction != nullptr)
-        m_transaction->RemoveStatement(this);
-    m_transaction = transaction;
-    if (m_transaction != nullptr)
-        m_transaction->AddStatement(this);
+    relinkStatement(m_transaction, transaction, this);
 }
 
 // ---------------------------------------------------------------- SQL text
@@ -124,7 +124,7 @@ void TFbQuery::SetTransaction(TFbTransaction *transaction)
 void TFbQuery::sqlChanging()
 {
     if (m_open)
-        RaiseClientError(kDatasetOpen, {"change sql text", FullComponentName(this)});
+        RaiseClientError(fceDatasetOpen, {"change sql text", FullComponentName(this)});
     if (OnSQLChanging)
         OnSQLChanging(*this);
     if (m_handle != 0)
@@ -150,7 +150,8 @@ void TFbQuery::sqlChanged()
         m_textToSend = std::move(scan.textToSend);
         m_hasParameters = true;
     } catch (const sql::SqlScanError &error) {
-        RaiseClientError(kSqlParseError, {FullComponentName(this), std::string_view(error.what())});
+        RaiseClientError(fceSQLParseError,
+                         {FullComponentName(this), std::string_view(error.what())});
     }
 }
 
@@ -174,7 +175,7 @@ void TFbQuery::encodeTextToSend()
 void TFbQuery::checkDatabase() const
 {
     if (m_database == nullptr)
-        RaiseClientError(kDatabaseNotAssigned, {FullComponentName(this)});
+        RaiseClientError(fceDatabaseNotAssigned, {FullComponentName(this)});
     if (!m_database->Connected())
         RaiseClientError(fceDatabaseClosed, {FullComponentName(m_database)});
 }
@@ -182,7 +183,7 @@ void TFbQuery::checkDatabase() const
 void TFbQuery::checkTransaction() const
 {
     if (m_transaction == nullptr)
-        RaiseClientError(kTransactionNotAssigned, {FullComponentName(this)});
+        RaiseClientError(fceTransactionNotAssigned, {FullComponentName(this)});
     if (!m_transaction->Active())
         RaiseClientError(fceNotInTransaction, {FullComponentName(m_transaction)});
 }
@@ -201,8 +202,8 @@ void TFbQuery::Prepare()
         m_transaction->StartTransaction();
     checkTransaction();
     encodeTextToSend();
-    if (isBlankText(m_textToSend))
-        RaiseClientError(kQueryEmpty, {"Prepare"});
+    if (sql::IsBlankText(m_textToSend))
+        RaiseClientError(fceQueryEmpty, {"Prepare"});
     const bool allocatedHere = m_handle == 0;
     try {
         prepareOnServer();
@@ -226,8 +227,7 @@ void TFbQuery::prepareOnServer()
         raiseServerError();
     m_result.Resize(1);
     if (api.isc_dsql_prepare(StatusVector(), m_transaction->HandlePointer(), &m_handle, 0,
-                             m_textToSend.c_str(),
-                             static_cast<unsigned short>(m_database->SQLDialect()),
+                             m_textToSend.c_str(), dialectOf(*m_database),
                              static_cast<XSQLDA *>(m_result.Record())) != 0)
         raiseServerError();
     readStatementType();
@@ -242,7 +242,7 @@ void TFbQuery::prepareOnServer()
     case SQLPutSegment:
     case SQLStartTransaction:
         FreeHandle();
-        RaiseClientError(kNotPermitted);
+        RaiseClientError(fceNotPermitted);
     default:
         break;
     }
@@ -276,7 +276,7 @@ void TFbQuery::describe()
         m_result.Resize(0);
         return;
     }
-    const unsigned short dialect = static_cast<unsigned short>(m_database->SQLDialect());
+    const unsigned short dialect = dialectOf(*m_database);
     if (m_params.Count() > 0) {
         auto *area = static_cast<XSQLDA *>(m_params.Record());
         if (library().isc_dsql_describe_bind(StatusVector(), &m_handle, dialect, area) != 0)
@@ -307,7 +307,7 @@ void TFbQuery::beforeExecute()
     if (BeforeExecute)
         BeforeExecute(*this);
     if (m_transaction == nullptr)
-        RaiseClientError(kTransactionNotAssigned, {FullComponentName(this)});
+        RaiseClientError(fceTransactionNotAssigned, {FullComponentName(this)});
     m_result.SetAllNull();
     if ((m_options & qoStartTransaction) != 0 && !m_transaction->Active())
         m_transaction->StartTransaction();
@@ -341,15 +341,9 @@ void TFbQuery::executeBase()
         encodeTextToSend();
         if (m_handle != 0)
             FreeHandle();
-        XSQLDA *params = nullptr;
-        if (m_params.Count() > 0) {
-            m_params.BindParameters();
-            params = static_cast<XSQLDA *>(m_params.Record());
-        }
         if (library().isc_dsql_execute_immediate(
                 StatusVector(), m_database->HandlePointer(), m_transaction->HandlePointer(), 0,
-                m_textToSend.c_str(), static_cast<unsigned short>(m_database->SQLDialect()),
-                params) != 0)
+                m_textToSend.c_str(), dialectOf(*m_database), boundParameters(m_params)) != 0)
             raiseServerError();
         afterExecute();
         return;
@@ -358,12 +352,8 @@ void TFbQuery::executeBase()
     Prepare();
     checkDatabase();
     checkTransaction();
-    const unsigned short dialect = static_cast<unsigned short>(m_database->SQLDialect());
-    XSQLDA *params = nullptr;
-    if (m_params.Count() > 0) {
-        m_params.BindParameters();
-        params = static_cast<XSQLDA *>(m_params.Record());
-    }
+    const unsigned short dialect = dialectOf(*m_database);
+    XSQLDA *params = boundParameters(m_params);
     switch (m_statementType) {
     case SQLSelect:
     case SQLSelectForUpdate:
@@ -417,10 +407,10 @@ const TFbXSQLDA *TFbQuery::Next()
     if (m_eof)
         return nullptr;
     if (!m_open)
-        RaiseClientError(kDatasetClosed, {"fetch next record", FullComponentName(this)});
-    const ISC_STATUS status = library().isc_dsql_fetch(
-        StatusVector(), &m_handle, static_cast<unsigned short>(m_database->SQLDialect()),
-        static_cast<XSQLDA *>(m_result.Record()));
+        RaiseClientError(fceDatasetClosed, {"fetch next record", FullComponentName(this)});
+    const ISC_STATUS status =
+        library().isc_dsql_fetch(StatusVector(), &m_handle, dialectOf(*m_database),
+                                 static_cast<XSQLDA *>(m_result.Record()));
     if (status == 0) {
         ++m_rowsFetched;
         m_bof = false;
@@ -484,7 +474,7 @@ void TFbQuery::FreeHandle()
 TFbXSQLVAR &TFbQuery::Column(int index)
 {
     if (index < 0 || index >= m_result.Count())
-        RaiseClientError(kFieldNotFound, {"Field No: " + std::to_string(index)});
+        RaiseClientError(fceFieldNotFound, {"Field No: " + std::to_string(index)});
     return m_result[index];
 }
 
@@ -492,7 +482,7 @@ TFbXSQLVAR &TFbQuery::ColumnNamed(std::string_view name)
 {
     TFbXSQLVAR *column = m_result.Find(withoutQuotes(name));
     if (column == nullptr)
-        RaiseClientError(kFieldNotFound, {name});
+        RaiseClientError(fceFieldNotFound, {name});
     return *column;
 }
 

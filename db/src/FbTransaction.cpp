@@ -2,6 +2,7 @@
 
 #include "FbClient.h"
 #include "FbParamBlocks.h"
+#include "Registrations.h"
 #include "db/FbErrors.h"
 
 #include <algorithm>
@@ -77,8 +78,7 @@ void TFbTransaction::SetDefaultDatabase(TFbDatabase *database)
         detachDatabase(m_defaultDatabase);
     m_defaultDatabase = database;
     if (database != nullptr) {
-        if (std::find(m_databases.begin(), m_databases.end(), database) == m_databases.end())
-            m_databases.push_back(database);
+        appendOnce(m_databases, database);
         database->addTransaction(this);
     }
 }
@@ -116,8 +116,7 @@ void TFbTransaction::SQLExecuteNotify(TFbQuery &statement, TFbSQLTypes type, boo
 
 void TFbTransaction::AddStatement(IFbTransactionClient *statement)
 {
-    if (std::find(m_statements.begin(), m_statements.end(), statement) == m_statements.end())
-        m_statements.push_back(statement);
+    appendOnce(m_statements, statement);
 }
 
 void TFbTransaction::RemoveStatement(IFbTransactionClient *statement)

@@ -16,24 +16,14 @@ namespace db {
 
 namespace {
 
-// Firebird 3's own BOOLEAN; 590 is the older servers' code for the same.
-constexpr short kSqlBoolean = 590;
-
 XSQLDA *xsqlda(void *record)
 {
     return static_cast<XSQLDA *>(record);
 }
 
-template <typename T> T readAs(const char *data)
-{
-    T value;
-    std::memcpy(&value, data, sizeof value);
-    return value;
-}
-
 bool isBooleanType(short type)
 {
-    return type == kSqlBoolean || type == SQL_BOOLEAN;
+    return type == kSqlBooleanOld || type == SQL_BOOLEAN;
 }
 
 std::string upperKey(std::string_view name)
@@ -43,7 +33,7 @@ std::string upperKey(std::string_view name)
 
 [[noreturn]] void invalidConversion()
 {
-    RaiseClientError(33);
+    RaiseClientError(fceInvalidDataConversion);
 }
 
 } // namespace
@@ -84,11 +74,6 @@ bool TFbXSQLVAR::IsNull() const
     return m_indicator == -1 && (Nullable() || m_area->IsParameterArea());
 }
 
-const char *TFbXSQLVAR::Data() const
-{
-    return IsNull() ? nullptr : m_data.data();
-}
-
 std::string TFbXSQLVAR::textValue() const
 {
     std::string text = m_type == SQL_VARYING
@@ -98,10 +83,8 @@ std::string TFbXSQLVAR::textValue() const
                            : std::string(m_data.data(), m_data.size());
     const TFbQuery &statement = m_area->Statement();
     if (const TFbDatabase *database = statement.Database()) {
-        const auto &unicode = database->UnicodeCharsetIds();
         const int charset = CharsetId();
-        if (database->UnicodeOrNoneAttachment() &&
-            std::find(unicode.begin(), unicode.end(), charset) != unicode.end())
+        if (database->UnicodeOrNoneAttachment() && database->IsUnicodeCharset(charset))
             text = platform::utf8ToAnsi(text);
         else if (charset == 63 || charset == 64)
             text = platform::koi8rToAnsi(text);
@@ -418,7 +401,7 @@ size_t bufferSize(short type, short length)
     default:
         if (isBooleanType(type))
             return static_cast<size_t>(length);
-        RaiseClientError(30, {static_cast<long long>(type)});
+        RaiseClientError(fceUnknownSQLDataType, {static_cast<long long>(type)});
     }
 }
 
@@ -463,7 +446,7 @@ void TFbXSQLDA::Initialize()
         }
         const bool untyped = var.m_type == 0 || var.m_type == 1;
         if (untyped && !m_parameters)
-            RaiseClientError(30, {static_cast<long long>(var.m_type)});
+            RaiseClientError(fceUnknownSQLDataType, {static_cast<long long>(var.m_type)});
         // A parameter the server cannot type (NULL) is sent as NULL text.
         if (m_parameters && (untyped || var.m_type == SQL_NULL))
             var.m_data.clear();

@@ -44,8 +44,6 @@ public:
     TRecordsCache(int rowSize, int bufferSize, int bufferChunks);
 
     int RowSize() const { return m_rowSize; }
-    int RowsPerBlock() const { return m_rowsPerBlock; }
-    int BlockSize() const { return m_blockSize; }
     /// Throws std::runtime_error "Can't read Buffer.Incorrect RecordNo"
     /// outside the allocated blocks.
     const std::byte *Row(int index) const;

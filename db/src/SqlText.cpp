@@ -360,4 +360,10 @@ std::string CountRewrite(std::string_view text)
     return result;
 }
 
+bool IsBlankText(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) <= ' '; });
+}
+
 } // namespace db::sql

@@ -24,6 +24,9 @@ enum TStatementKind {
 
 TStatementKind ClassifyStatement(std::string_view text);
 
+/// Whether the text holds nothing but blanks and control characters.
+bool IsBlankText(std::string_view text);
+
 /// Whether a ":" or "?" outside strings and comments, or the macro
 /// character, occurs from the second character on.
 bool HasParameterMarkers(std::string_view text);

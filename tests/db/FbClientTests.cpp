@@ -11,16 +11,6 @@ using namespace db;
 
 namespace {
 
-template <typename F> std::string messageOf(F &&action)
-{
-    try {
-        action();
-    } catch (const std::exception &error) {
-        return error.what();
-    }
-    return "(no exception)";
-}
-
 TEST(ClientBinding, RealLibraryReportsItsOwnVersion)
 {
     // This client calls itself version 6.3, as its version text LI-V6.3... says.
@@ -46,7 +36,8 @@ TEST(ClientBinding, MissingFileCannotBeLoadedAndIsTriedAgainNextTime)
 {
     dbtest::TempFolder folder;
     const std::string name = (folder.native() / "libclient-later.so").string();
-    EXPECT_EQ(messageOf([&] { AcquireClientLibrary(name); }), "Can't load library " + name + " ");
+    EXPECT_EQ(dbtest::messageOf<std::exception>([&] { AcquireClientLibrary(name); }),
+              "Can't load library " + name + " ");
     std::filesystem::copy_file(DORVIL_DOUBLE_LEVEL5, name);
     EXPECT_EQ(AcquireClientLibrary(name)->LibraryName(), name);
 }
@@ -57,12 +48,13 @@ TEST(ClientBinding, LibraryWithoutRollbackRetainingIsLevelFive)
     EXPECT_EQ(library->ClientMajorVersion(), 5);
     EXPECT_EQ(library->ClientMinorVersion(), 0);
     isc_tr_handle transaction = 1;
-    EXPECT_EQ(messageOf([&] { library->isc_rollback_retaining(StatusVector(), &transaction); }),
+    EXPECT_EQ(dbtest::messageOf<std::exception>(
+                  [&] { library->isc_rollback_retaining(StatusVector(), &transaction); }),
               std::string("Can't find procedure isc_rollback_retaining in ") +
                   DORVIL_DOUBLE_LEVEL5);
-    EXPECT_EQ(
-        messageOf([&] { library->isc_service_attach(StatusVector(), 0, "", nullptr, 0, ""); }),
-        std::string("Can't find procedure isc_service_attach in ") + DORVIL_DOUBLE_LEVEL5);
+    EXPECT_EQ(dbtest::messageOf<std::exception>(
+                  [&] { library->isc_service_attach(StatusVector(), 0, "", nullptr, 0, ""); }),
+              std::string("Can't find procedure isc_service_attach in ") + DORVIL_DOUBLE_LEVEL5);
 }
 
 TEST(ClientBinding, LibraryWithRollbackRetainingIsLevelSix)
@@ -77,8 +69,9 @@ TEST(ClientBinding, EntryPointsThatAreNeverResolvedAlwaysFail)
 {
     const auto library = AcquireClientLibrary(kDefaultLibraryName);
     isc_blob_handle blob = 0;
-    EXPECT_EQ(messageOf([&] { library->isc_cancel_blob(StatusVector(), &blob); }),
-              "Can't find procedure isc_cancel_blob in libfbclient.so.2");
+    EXPECT_EQ(
+        dbtest::messageOf<std::exception>([&] { library->isc_cancel_blob(StatusVector(), &blob); }),
+        "Can't find procedure isc_cancel_blob in libfbclient.so.2");
 }
 
 TEST(ClientBinding, MissingRequiredEntryIsTheSystemsError)
@@ -106,7 +99,7 @@ TEST(ClientBinding, RetainingRollbackOnALevelFiveClientNamesTheMissingProcedure)
     form.database.SetSynchronizeTime(false);
     form.database.SetConnected(true);
     form.transaction.StartTransaction();
-    EXPECT_EQ(messageOf([&] { form.transaction.RollbackRetaining(); }),
+    EXPECT_EQ(dbtest::messageOf<std::exception>([&] { form.transaction.RollbackRetaining(); }),
               std::string("Can't find procedure isc_rollback_retaining in ") +
                   DORVIL_DOUBLE_LEVEL5);
     EXPECT_TRUE(form.transaction.Active());
@@ -132,7 +125,7 @@ TEST(ClientBinding, LoadFailureReachesTheConnectUnchanged)
 {
     dbtest::Form1 form("/nowhere/a.fdb");
     form.database.SetLibraryName("libno-such-client.so");
-    EXPECT_EQ(messageOf([&] { form.database.SetConnected(true); }),
+    EXPECT_EQ(dbtest::messageOf<std::exception>([&] { form.database.SetConnected(true); }),
               "Can't load library libno-such-client.so ");
     EXPECT_FALSE(form.database.Connected());
 }

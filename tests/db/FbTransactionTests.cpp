@@ -9,16 +9,6 @@ using namespace db;
 
 namespace {
 
-template <typename F> std::string clientErrorOf(F &&action)
-{
-    try {
-        action();
-    } catch (const EFbClientError &error) {
-        return error.Message();
-    }
-    return "(no client error)";
-}
-
 class Transactions : public testing::Test {
 protected:
     void SetUp() override
@@ -51,7 +41,8 @@ TEST_F(Transactions, StartUsesTheApplicationsParametersAndIsIdempotent)
 TEST_F(Transactions, BaseStartWhileActiveIsClientError16)
 {
     form.transaction.StartTransaction();
-    EXPECT_EQ(clientErrorOf([&] { form.transaction.TFbTransaction::StartTransaction(); }),
+    EXPECT_EQ(dbtest::messageOf<EFbClientError>(
+                  [&] { form.transaction.TFbTransaction::StartTransaction(); }),
               "Form1.DbTransaction1 :Transaction is active.");
 }
 
@@ -69,16 +60,16 @@ TEST_F(Transactions, SecondCommitIsClientError15WithTheFullName)
     form.transaction.Commit();
     EXPECT_FALSE(form.transaction.Active());
     EXPECT_EQ(form.transaction.TransactionState(), tsInactive);
-    EXPECT_EQ(clientErrorOf([&] { form.transaction.Commit(); }),
+    EXPECT_EQ(dbtest::messageOf<EFbClientError>([&] { form.transaction.Commit(); }),
               "Form1.DbTransaction1 :Transaction is not active.");
-    EXPECT_EQ(clientErrorOf([&] { form.transaction.RollbackRetaining(); }),
+    EXPECT_EQ(dbtest::messageOf<EFbClientError>([&] { form.transaction.RollbackRetaining(); }),
               "Form1.DbTransaction1 :Transaction is not active.");
 }
 
 TEST_F(Transactions, StartOnAClosedConnectionIsClientError12)
 {
     form.database.SetConnected(false);
-    EXPECT_EQ(clientErrorOf([&] { form.transaction.StartTransaction(); }),
+    EXPECT_EQ(dbtest::messageOf<EFbClientError>([&] { form.transaction.StartTransaction(); }),
               "Form1.DbDatabase1: Cannot perform operation -- DB is not open.");
     EXPECT_FALSE(form.transaction.Active());
 }
@@ -87,7 +78,7 @@ TEST(TransactionWithoutConnection, StartIsClientError18)
 {
     TComponent owner(nullptr, "Form1");
     TDbTransaction transaction(&owner, "DbTransaction1");
-    EXPECT_EQ(clientErrorOf([&] { transaction.StartTransaction(); }),
+    EXPECT_EQ(dbtest::messageOf<EFbClientError>([&] { transaction.StartTransaction(); }),
               "Form1.DbTransaction1 :No databases are listed in transaction component.");
 }
 
@@ -95,10 +86,10 @@ TEST_F(Transactions, BadParameterLineLeavesTheTransactionInactive)
 {
     form.transaction.SetTPBMode(tpbDefault);
     form.transaction.SetTRParams({"write", "dirty_read"});
-    EXPECT_EQ(clientErrorOf([&] { form.transaction.StartTransaction(); }),
+    EXPECT_EQ(dbtest::messageOf<EFbClientError>([&] { form.transaction.StartTransaction(); }),
               "TPB Constant (dirty_read) is unknown.");
     form.transaction.SetTRParams({"write", "verb_time"});
-    EXPECT_EQ(clientErrorOf([&] { form.transaction.StartTransaction(); }),
+    EXPECT_EQ(dbtest::messageOf<EFbClientError>([&] { form.transaction.StartTransaction(); }),
               "TPB Constant (isc_tpb_verb_time) is unsupported.");
     EXPECT_FALSE(form.transaction.Active());
     form.transaction.SetTRParams({"read", "", "concurrency"});
@@ -110,8 +101,11 @@ TEST_F(Transactions, ChangesWhileActiveAreClientError16)
 {
     form.transaction.StartTransaction();
     const std::string active = "Form1.DbTransaction1 :Transaction is active.";
-    EXPECT_EQ(clientErrorOf([&] { form.transaction.SetTRParams({"read"}); }), active);
-    EXPECT_EQ(clientErrorOf([&] { form.transaction.SetDefaultDatabase(nullptr); }), active);
+    EXPECT_EQ(dbtest::messageOf<EFbClientError>([&] { form.transaction.SetTRParams({"read"}); }),
+              active);
+    EXPECT_EQ(
+        dbtest::messageOf<EFbClientError>([&] { form.transaction.SetDefaultDatabase(nullptr); }),
+        active);
 }
 
 TEST_F(Transactions, ActivePropertyStartsAndRollsBack)

@@ -167,7 +167,6 @@ protected:
     /// Throws EDatabaseError with the message prefixed by "<Name>: ".
     [[noreturn]] void DatabaseError(const std::string &message) const;
     void checkActive() const;
-    void setAtEnd(bool atEnd) { m_atEnd = atEnd; }
     /// Places the cache cursor on a row before GetRecord(TGetMode::Current).
     void setCurrentIndex(int row) { m_currentIndex = row; }
     void clearRecordBuffer();

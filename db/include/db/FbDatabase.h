@@ -143,6 +143,7 @@ public:
     bool Koi8Attachment() const { return m_koi8Attachment; }
     bool MetadataUtf8() const { return m_metadataUtf8; }
     const std::vector<int> &UnicodeCharsetIds() const { return m_unicodeCharsetIds; }
+    bool IsUnicodeCharset(long charset) const;
     /// Local time minus the server's, in days.
     double ServerTimeDelta() const { return m_serverTimeDelta; }
 
@@ -217,7 +218,6 @@ private:
     bool m_unicodeOrNoneAttachment = false;
     bool m_koi8Attachment = false;
     bool m_metadataUtf8 = false;
-    bool m_interBase2007 = false;
     std::vector<int> m_unicodeCharsetIds{3};
     double m_serverTimeDelta = 0;
 

@@ -87,6 +87,7 @@ public:
 /// Numbers of the client errors, indexes into ClientErrorTexts.
 enum TFbClientErrorCode : int {
     fceUnknownError = 0,
+    fceNotPermitted = 2,
     fceOperationCancelled = 7,
     fceDPBConstantNotSupported = 8,
     fceDPBConstantUnknown = 9,
@@ -98,6 +99,15 @@ enum TFbClientErrorCode : int {
     fceNotInTransaction = 15,
     fceInTransaction = 16,
     fceNoDatabasesInTransaction = 18,
+    fceDatabaseNotAssigned = 21,
+    fceTransactionNotAssigned = 22,
+    fceDatasetOpen = 28,
+    fceDatasetClosed = 29,
+    fceUnknownSQLDataType = 30,
+    fceInvalidDataConversion = 33,
+    fceQueryEmpty = 37,
+    fceFieldNotFound = 41,
+    fceSQLParseError = 51,
     fceCantEndSharedTransaction = 58,
     fceSQLDialectInvalid = 61,
 };

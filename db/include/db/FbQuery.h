@@ -79,8 +79,6 @@ public:
     double AsDouble() const;
     /// Days since 30 December 1899, the fraction being the time.
     double AsDateTime() const;
-    /// The value's bytes as the server wrote them; null for NULL or no buffer.
-    const char *Data() const;
     /// The value buffer and the NULL indicator themselves, stable from
     /// preparation to the next text change, for callers copying many rows.
     const char *Buffer() const { return m_data.data(); }
