@@ -6,7 +6,6 @@
 #include "zip/ZipReader.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>

@@ -13,9 +13,7 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <random>
 #include <stdexcept>
 #include <vector>

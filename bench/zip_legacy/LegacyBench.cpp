@@ -10,7 +10,7 @@
 // Usage: bench_zip_legacy [seconds per measurement, default 0.5]
 
 #include "BenchTiming.h"
-#include "LegacyDecoders.h"
+#include "LegacyTestSupport.h"
 
 #include <zlib.h>
 
@@ -19,11 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,44 +27,25 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using bench::secondsSince;
-using Bytes = std::vector<std::uint8_t>;
+using legacy_test::Bytes;
 
 const std::string kDataDir = LEGACY_DATA_DIR;
 
+// A fixture with its compressed bytes, read once before timing.
 struct Entry {
-    std::string name;
-    int method = 0;
-    std::uint16_t flags = 0;
-    std::uint64_t uncompressedSize = 0;
-    std::uint32_t crc = 0;
+    legacy_test::StreamFixture fixture;
     Bytes data;
 };
-
-Bytes readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
 
 // The entries of every archive, in the order of the fixture list.
 std::vector<std::pair<std::string, std::vector<Entry>>> archives()
 {
-    std::ifstream list(kDataDir + "/streams/streams.tsv");
     std::vector<std::pair<std::string, std::vector<Entry>>> result;
-    std::string line;
-    while (std::getline(list, line)) {
-        if (line.empty() || line[0] == '#')
-            continue;
-        std::istringstream fields(line);
-        Entry entry;
-        std::string compressed, crc, sha, archive;
-        fields >> entry.name >> entry.method >> entry.flags >> compressed >>
-            entry.uncompressedSize >> crc >> sha >> archive;
-        entry.crc = std::uint32_t(std::stoul(crc, nullptr, 16));
-        entry.data = readFile(kDataDir + "/streams/" + entry.name + ".bin");
-        if (result.empty() || result.back().first != archive)
-            result.push_back({archive, {}});
-        result.back().second.push_back(std::move(entry));
+    for (legacy_test::StreamFixture &fixture : legacy_test::streamFixtures()) {
+        if (result.empty() || result.back().first != fixture.archive)
+            result.push_back({fixture.archive, {}});
+        Bytes data = fixture.data();
+        result.back().second.push_back({std::move(fixture), std::move(data)});
     }
     return result;
 }
@@ -115,33 +92,35 @@ bool decodeAll(const std::vector<Entry> &entries, zip::legacy::WorkArea &work, s
     for (const Entry &entry : entries) {
         Input input(entry.data);
         Output output(buffer);
-        if (entry.method == 1)
-            zip::legacy::unShrink(input, output, work);
-        else if (entry.method <= 5)
-            zip::legacy::unReduce(entry.method, entry.uncompressedSize, input, output, work);
-        else
-            zip::legacy::explode(entry.flags, entry.data.size(), entry.uncompressedSize, input,
-                                 output, work, {});
-        sound = sound && output.crc() == entry.crc;
+        zip::legacy::decodeMethod(entry.fixture.method, entry.fixture.flags, entry.data.size(),
+                                  entry.fixture.uncompressedSize, input, output, work);
+        sound = sound && output.crc() == entry.fixture.crc32;
     }
     return sound;
 }
 
-// Fastest of the runs of the command made within `budget` seconds (at
-// least 5): process start-up varies far more than the work measured.
-double timeCommand(const std::string &command, double budget)
+// Fastest of the runs of work made within `budget` seconds (at least
+// minRuns): single runs vary far more than the work measured.
+template <class F> double fastestRun(double budget, int minRuns, F &&work)
 {
     double fastest = 1e9;
     int runs = 0;
     const auto start = Clock::now();
     do {
-        const auto runStart = Clock::now();
-        if (std::system(command.c_str()) == -1)
-            return -1;
-        fastest = std::min(fastest, secondsSince(runStart));
+        fastest = std::min(fastest, bench::secondsOf(work));
         ++runs;
-    } while (secondsSince(start) < budget || runs < 5);
+    } while (secondsSince(start) < budget || runs < minRuns);
     return fastest;
+}
+
+// Process start-up varies most, hence at least 5 runs; -1 when the command
+// cannot be run.
+double timeCommand(const std::string &command, double budget)
+{
+    bool failed = false;
+    const double fastest =
+        fastestRun(budget, 5, [&] { failed = failed || std::system(command.c_str()) == -1; });
+    return failed ? -1 : fastest;
 }
 
 bool unzipDecodes(int method)
@@ -181,23 +160,18 @@ int main(int argc, char **argv)
     for (const auto &[archive, entries] : archives()) {
         std::uint64_t outBytes = 0, inBytes = 0;
         for (const Entry &entry : entries) {
-            outBytes += entry.uncompressedSize;
+            outBytes += entry.fixture.uncompressedSize;
             inBytes += entry.data.size();
         }
         if (!decodeAll(entries, *work, buffer.get())) {
             std::printf("%-32s decodes wrongly\n", archive.c_str());
             return 1;
         }
-        double fastest = 1e9;
-        const auto start = Clock::now();
-        do {
-            const auto roundStart = Clock::now();
-            decodeAll(entries, *work, buffer.get());
-            fastest = std::min(fastest, secondsSince(roundStart));
-        } while (secondsSince(start) < budget);
+        const double fastest =
+            fastestRun(budget, 1, [&] { decodeAll(entries, *work, buffer.get()); });
         const double ours = double(outBytes) / fastest / 1e6;
 
-        const int method = entries.front().method;
+        const int method = entries.front().fixture.method;
         std::string theirs = "n/a", ratio = "-";
         if (haveUnzip && unzipDecodes(method)) {
             const double mbPerSecond = unzipSpeed(archive, outBytes, budget);

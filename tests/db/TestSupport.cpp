@@ -1,27 +1,17 @@
 #include "TestSupport.h"
 
 #include "FbClient.h"
+#include "FileContents.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace dbtest {
 
-namespace {
-
-std::string readFile(const std::filesystem::path &file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-} // namespace
+using testing_support::readFile;
 
 void createDatabase(const std::filesystem::path &file, int dialect, bool withSchema)
 {

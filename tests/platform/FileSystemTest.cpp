@@ -2,6 +2,7 @@
 #include "platform/File.h"
 #include "platform/Text.h"
 
+#include "FileContents.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,6 @@
 #include <sys/statfs.h>
 
 #include <fstream>
-#include <sstream>
 
 using namespace platform;
 using testing_support::TempFolder;
@@ -18,13 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string contentOf(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testing_support::readFile;
 
 class FileSystem : public testing::Test {
 protected:
@@ -99,8 +93,8 @@ TEST_F(FileSystem, UnrepresentableNamesAreListedWithQuestionMarksButNeverReached
     EXPECT_FALSE(fileExists(listed));
     EXPECT_FALSE(deleteFile(listed));
     EXPECT_FALSE(moveFile(listed, m_temp.program("moved.zip")));
-    EXPECT_EQ(contentOf(m_temp.native() / "d/a\xC3\xA4.zip"), "umlaut");
-    EXPECT_EQ(contentOf(m_temp.native() / "d/a?.zip"), "literal");
+    EXPECT_EQ(readFile(m_temp.native() / "d/a\xC3\xA4.zip"), "umlaut");
+    EXPECT_EQ(readFile(m_temp.native() / "d/a?.zip"), "literal");
 }
 
 TEST_F(FileSystem, BackslashInANativeNameIsNeverReadAsASeparator)
@@ -112,8 +106,8 @@ TEST_F(FileSystem, BackslashInANativeNameIsNeverReadAsASeparator)
     EXPECT_EQ(entries[0].name, "a");
     EXPECT_EQ(entries[1].name, "a?b.zip");
     EXPECT_FALSE(deleteFile(m_temp.program("d\\a?b.zip")));
-    EXPECT_EQ(contentOf(m_temp.native() / "d/a\\b.zip"), "one file");
-    EXPECT_EQ(contentOf(m_temp.native() / "d/a/b.zip"), "another file");
+    EXPECT_EQ(readFile(m_temp.native() / "d/a\\b.zip"), "one file");
+    EXPECT_EQ(readFile(m_temp.native() / "d/a/b.zip"), "another file");
 }
 
 TEST_F(FileSystem, LookupsStayTrueAcrossTheRunsOwnChanges)
@@ -154,7 +148,7 @@ TEST_F(FileSystem, ReadOnlyFileIsNotDeletedNorOverwritten)
     EXPECT_FALSE(deleteFile(m_temp.program("ro.txt")));
     EXPECT_FALSE(File::open(m_temp.program("ro.txt"), File::Mode::CreateOrTruncate));
     EXPECT_FALSE(replaceWholeFile(m_temp.program("ro.txt"), "lost"));
-    EXPECT_EQ(contentOf(file), "keep");
+    EXPECT_EQ(readFile(file), "keep");
     ASSERT_TRUE(setReadOnly(m_temp.program("ro.txt"), false));
     EXPECT_TRUE(deleteFile(m_temp.program("ro.txt")));
     EXPECT_FALSE(fs::exists(file));
@@ -174,10 +168,10 @@ TEST_F(FileSystem, MoveNeverReplacesAnExistingFile)
     EXPECT_FALSE(moveFile(m_temp.program("a.zip"), m_temp.program("moved\\a.zip")));
     // Another letter case names the same file on the library's file system.
     EXPECT_FALSE(moveFile(m_temp.program("a.zip"), m_temp.program("MOVED\\A.ZIP")));
-    EXPECT_EQ(contentOf(m_temp.native() / "a.zip"), "source");
-    EXPECT_EQ(contentOf(m_temp.native() / "moved/a.zip"), "target");
+    EXPECT_EQ(readFile(m_temp.native() / "a.zip"), "source");
+    EXPECT_EQ(readFile(m_temp.native() / "moved/a.zip"), "target");
     EXPECT_TRUE(moveFile(m_temp.program("a.zip"), m_temp.program("moved\\a.zip.1")));
-    EXPECT_EQ(contentOf(m_temp.native() / "moved/a.zip.1"), "source");
+    EXPECT_EQ(readFile(m_temp.native() / "moved/a.zip.1"), "source");
 }
 
 TEST_F(FileSystem, MoveFailsIntoAMissingFolderOrOntoAFolder)
@@ -218,11 +212,11 @@ TEST_F(FileSystem, MoveCrossesFileSystems)
     remote.write("taken.zip", "other");
 
     EXPECT_FALSE(moveFile(local.program("book.zip"), remote.program("taken.zip")));
-    EXPECT_EQ(contentOf(remote.native() / "taken.zip"), "other");
+    EXPECT_EQ(readFile(remote.native() / "taken.zip"), "other");
 
     ASSERT_TRUE(moveFile(local.program("book.zip"), remote.program("book.zip")));
     EXPECT_FALSE(fs::exists(source));
-    EXPECT_EQ(contentOf(remote.native() / "book.zip"), std::string(200000, 'b'));
+    EXPECT_EQ(readFile(remote.native() / "book.zip"), std::string(200000, 'b'));
     auto time = fileDosTime(remote.program("book.zip"));
     ASSERT_TRUE(time);
     EXPECT_EQ(*time, (DosDateTime{0x5A21, 0x6000}));
@@ -237,7 +231,7 @@ TEST_F(FileSystem, MoveFolderTakesItsContentsAndNeverReplaces)
     m_temp.write("lib/x/y/book.zip", "b");
     fs::create_directories(m_temp.native() / "moved/taken");
     ASSERT_TRUE(moveFolder(m_temp.program("lib\\x\\y\\"), m_temp.program("moved\\y")));
-    EXPECT_EQ(contentOf(m_temp.native() / "moved/y/book.zip"), "b");
+    EXPECT_EQ(readFile(m_temp.native() / "moved/y/book.zip"), "b");
     EXPECT_FALSE(folderExists(m_temp.program("lib\\x\\y\\")));
     fs::create_directories(m_temp.native() / "lib/z/taken");
     EXPECT_FALSE(moveFolder(m_temp.program("lib\\z\\taken\\"), m_temp.program("moved\\taken")));

@@ -3,6 +3,8 @@
 // interface that records what it is asked, archives written byte by byte,
 // and SHA-256 for comparing outputs with the corpus manifest.
 
+#include "Digests.h"
+#include "FileContents.h"
 #include "RecordingUserInterface.h"
 #include "TempFolder.h"
 
@@ -18,11 +20,13 @@ namespace ziptest {
 using testing_support::TempFolder;
 
 void writeFile(const std::filesystem::path &path, std::string_view bytes);
-std::string readFile(const std::filesystem::path &path);
-std::string sha256Hex(std::string_view bytes);
-uint32_t crc32Of(std::string_view bytes);
+using testing_support::crc32Of;
+using testing_support::readFile;
+using testing_support::sha256Hex;
 /// Raw Deflate data (no zlib header) of bytes.
 std::string deflateRaw(std::string_view bytes);
+/// FB2-like paragraphs that compress well, one per line.
+std::string bookText(int lines);
 
 using testing_support::RecordingUserInterface;
 

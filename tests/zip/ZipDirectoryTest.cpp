@@ -12,15 +12,6 @@ namespace {
 using namespace ziptest;
 namespace fs = std::filesystem;
 
-std::string bookText(int lines)
-{
-    std::string text;
-    for (int i = 0; i < lines; ++i)
-        text +=
-            "<p>Line " + std::to_string(i) + " of a book that is long enough to compress.</p>\n";
-    return text;
-}
-
 BuiltArchive threeEntries()
 {
     return buildZip({TestEntry::deflated("book.fb2", bookText(200)),

@@ -12,15 +12,6 @@ namespace {
 using namespace ziptest;
 namespace fs = std::filesystem;
 
-std::string bookText(int lines)
-{
-    std::string text;
-    for (int i = 0; i < lines; ++i)
-        text +=
-            "<p>Line " + std::to_string(i) + " of a book that is long enough to compress.</p>\n";
-    return text;
-}
-
 const uint32_t kEntryTime = 0x5A214C2E;
 
 class ExtractTest : public testing::Test {
@@ -32,11 +23,7 @@ protected:
         m_reader.SetDestDir(m_folder.program("out"));
     }
 
-    void useArchive(const std::vector<TestEntry> &entries)
-    {
-        m_archive = buildZip(entries);
-        useBytes(m_archive.bytes);
-    }
+    void useArchive(const std::vector<TestEntry> &entries) { useBytes(buildZip(entries).bytes); }
 
     void useBytes(std::string_view bytes)
     {
@@ -61,7 +48,6 @@ protected:
     RecordingUserInterface m_ui;
     platform::ScopedUserInterface m_scopedUi{m_ui};
     zip::TZipReader m_reader;
-    BuiltArchive m_archive;
 };
 
 TEST_F(ExtractTest, selectedEntryIsWrittenWithItsTimeAndMarkCleared)

@@ -118,19 +118,11 @@ void decodeLegacy(Extraction &entry, int method, uint16_t flags, uint64_t compre
 {
     EntryInput input(entry);
     EntryOutput output(entry);
-    legacy::WorkArea &work = entry.workArea();
-    if (method == 1) {
-        legacy::unShrink(input, output, work);
-    } else if (method <= 5) {
-        legacy::unReduce(method, uncompressedSize, input, output, work);
-    } else {
-        legacy::explode(flags, compressedSize, uncompressedSize, input, output, work,
-                        [&](const legacy::UserMessage &message) {
-                            entry.reportMessage(message.id, std::string(message.text),
-                                                std::string(message.caption), message.flags);
-                        });
-    }
-    output.flushBuffer();
+    legacy::decodeMethod(method, flags, compressedSize, uncompressedSize, input, output,
+                         entry.workArea(), [&](const legacy::UserMessage &message) {
+                             entry.reportMessage(message.id, std::string(message.text),
+                                                 std::string(message.caption), message.flags);
+                         });
 }
 
 } // namespace zip

@@ -170,12 +170,6 @@ std::ostream &operator<<(std::ostream &out, const TreeCase &row)
     return out << row.name;
 }
 
-Bytes operator+(Bytes left, const Bytes &right)
-{
-    left.insert(left.end(), right.begin(), right.end());
-    return left;
-}
-
 class DamagedTrees : public testing::TestWithParam<TreeCase> {};
 
 // The trees are followed by data that sound trees decode to many bytes.

@@ -2,6 +2,8 @@
 // Memory-backed input and output for the legacy decoders, a bit packer for
 // hand-made streams, and the fixture list of data/streams/.
 
+#include "Digests.h"
+#include "FileContents.h"
 #include "LegacyDecoders.h"
 
 #include <cstdint>
@@ -14,6 +16,13 @@
 namespace legacy_test {
 
 using Bytes = std::vector<std::uint8_t>;
+
+/// The two byte strings one after the other, for streams written in parts.
+inline Bytes operator+(Bytes left, const Bytes &right)
+{
+    left.insert(left.end(), right.begin(), right.end());
+    return left;
+}
 
 /// Hands out the bytes in blocks of blockSize, as the reader's input buffer does.
 class MemoryInput : public zip::legacy::ByteInput {
@@ -93,6 +102,8 @@ struct StreamFixture {
     std::uint64_t uncompressedSize = 0;
     std::uint32_t crc32 = 0;
     std::string sha256;
+    /// The corpus archive the entry comes from, relative to data/.
+    std::string archive;
 
     Bytes data() const;
 };
@@ -100,9 +111,8 @@ std::ostream &operator<<(std::ostream &out, const StreamFixture &fixture);
 std::vector<StreamFixture> streamFixtures();
 const StreamFixture &streamFixture(const std::string &name);
 
-Bytes readFile(const std::string &path);
-std::string sha256Hex(const Bytes &bytes);
-std::uint32_t crc32Of(const Bytes &bytes);
+using testing_support::crc32Of;
+using testing_support::sha256Hex;
 Bytes bytesOf(std::string_view text);
 
 /// Runs the decoder of the fixture's method.

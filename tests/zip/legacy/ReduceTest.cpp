@@ -58,12 +58,6 @@ Bytes escaped(const Bytes &data)
     return out;
 }
 
-Bytes operator+(Bytes left, const Bytes &right)
-{
-    left.insert(left.end(), right.begin(), right.end());
-    return left;
-}
-
 struct ReduceCase {
     std::string name;
     int method;

@@ -116,4 +116,10 @@ void explode(std::uint16_t flags, std::uint64_t compressedSize, std::uint64_t un
              ByteInput &input, ByteOutput &output, WorkArea &work, const MessageReport &report,
              std::pmr::memory_resource *tableMemory = std::pmr::get_default_resource());
 
+/// The decoder of method (1 to 6) with what each needs of the entry; report
+/// is used by Implode alone. Throws std::invalid_argument for other methods.
+void decodeMethod(int method, std::uint16_t flags, std::uint64_t compressedSize,
+                  std::uint64_t uncompressedSize, ByteInput &input, ByteOutput &output,
+                  WorkArea &work, const MessageReport &report = {});
+
 } // namespace zip::legacy

@@ -23,7 +23,6 @@
 #include "HistoryWindow.h"
 #include "LegacyDecoders.h"
 
-#include <algorithm>
 #include <new>
 
 namespace zip::legacy {

@@ -71,12 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FuzzInput input(stream);
     FuzzOutput output(expected);
     try {
-        if (method == 1)
-            zip::legacy::unShrink(input, output, *work);
-        else if (method <= 5)
-            zip::legacy::unReduce(method, expected, input, output, *work);
-        else
-            zip::legacy::explode(flags, compressedSize, expected, input, output, *work, {});
+        zip::legacy::decodeMethod(method, flags, compressedSize, expected, input, output, *work);
     } catch (const TooLarge &) {
     }
     return 0;
