@@ -2,6 +2,7 @@
 
 #include "LegacyDecoders.h"
 
+#include "ByteReader.h"
 #include "Decoders.h"
 #include "FileBufferStream.h"
 #include "platform/FileSystem.h"
@@ -19,7 +20,6 @@ namespace zip {
 
 namespace {
 
-constexpr size_t kLocalHeaderSize = 30;
 constexpr int kUnknownMethodMessageId = 197;
 // The output file is sized up front to save the file system work, but
 // never beyond this: entry sizes come from the archive and may lie.
@@ -74,6 +74,12 @@ bool startsWithInsensitive(const std::string &text, const std::string &prefix)
 }
 
 } // namespace
+
+uint32_t fileDosDateTime(std::string_view path)
+{
+    std::optional<platform::DosDateTime> when = platform::fileDosTime(path);
+    return when ? (uint32_t(when->date) << 16) | when->time : 0;
+}
 
 Extraction::Extraction(TZipReader &reader, bool selectedOnly)
     : m_reader(reader), m_entries(reader.sortedView()), m_selectedOnly(selectedOnly),
@@ -218,8 +224,9 @@ uint64_t Extraction::locateData(const TZipEntryInfo &entry)
     std::array<uint8_t, kLocalHeaderSize> header{};
     archive.seek(entry.localHeaderOffset());
     archive.read(header.data(), header.size());
-    uint64_t nameLength = header[26] | (header[27] << 8);
-    uint64_t extraLength = header[28] | (header[29] << 8);
+    ByteReader lengths(std::span<const uint8_t>(header).subspan(26));
+    const uint64_t nameLength = lengths.u16();
+    const uint64_t extraLength = lengths.u16();
     return entry.localHeaderOffset() + kLocalHeaderSize + nameLength + extraLength;
 }
 
@@ -250,19 +257,15 @@ void Extraction::extractFolder(const TZipEntryInfo &entry, const std::string &fo
 bool Extraction::mayReplace(int index, std::string &path)
 {
     const TZipEntryInfo &entry = m_reader.m_currentEntry;
-    auto fileTime = [&path] {
-        std::optional<platform::DosDateTime> when = platform::fileDosTime(path);
-        return when ? (uint32_t(when->date) << 16) | when->time : 0;
-    };
     switch (m_reader.m_overwriteMode) {
     case TOverwriteMode::Always:
         return true;
     case TOverwriteMode::Never:
         return false;
     case TOverwriteMode::ifNewer:
-        return entry.DateTime > fileTime();
+        return entry.DateTime > fileDosDateTime(path);
     case TOverwriteMode::ifOlder:
-        return entry.DateTime < fileTime();
+        return entry.DateTime < fileDosDateTime(path);
     case TOverwriteMode::Prompt:
         break;
     }

@@ -10,9 +10,17 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zip {
+
+/// Size of a local header's fixed fields, up to the name.
+constexpr size_t kLocalHeaderSize = 30;
+
+/// A file's time as the archive records keep it (the date in the high
+/// half); 0 when it cannot be read.
+uint32_t fileDosDateTime(std::string_view path);
 
 class TFileBufferStream;
 namespace legacy {

@@ -33,7 +33,6 @@ constexpr uint32_t kCentralHeaderSignature = 0x02014B50;
 constexpr uint32_t kLocalHeaderSignature = 0x04034B50;
 constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
 constexpr size_t kCentralHeaderSize = 46;
-constexpr size_t kLocalHeaderSize = 30;
 constexpr size_t kZip64LocatorSize = 20;
 constexpr size_t kZip64EndRecordSize = 56;
 constexpr size_t kZip64InfoSize = 32;
@@ -43,12 +42,6 @@ constexpr size_t kDataDescriptorSize = 16;
 // Self-extracting archives carry their program in front of the data.
 constexpr uint64_t kSelfExtractorSize = 14000;
 constexpr uint64_t kScanPumpInterval = 10240;
-
-uint32_t archiveDosTime(std::string_view path)
-{
-    std::optional<platform::DosDateTime> when = platform::fileDosTime(path);
-    return when ? (uint32_t(when->date) << 16) | when->time : 0;
-}
 
 // The position of the extension's dot in the file-name part, or npos.
 size_t extensionDot(const std::string &path)
@@ -109,6 +102,33 @@ TZip64EndRecord loadZip64EndRecord(ByteReader fields)
     record.CentralDirSize = fields.u64();
     record.CentralDirOffset = fields.u64();
     return record;
+}
+
+// The fields both kinds of entry header hold, in the same order, from the
+// version needed to the name's length.
+void loadCommonFields(ByteReader &fields, TZipEntryInfo &entry)
+{
+    entry.VersionNeeded = fields.u16();
+    entry.Flags = fields.u16();
+    entry.CompressionMethod = fields.u16();
+    entry.DateTime = fields.u16();
+    entry.DateTime |= uint32_t(fields.u16()) << 16;
+    entry.DateTime = clampDosDateTime(entry.DateTime);
+    entry.Crc32 = fields.u32();
+    entry.CompressedSize = fields.u32();
+    entry.UncompressedSize = fields.u32();
+    entry.NameLength = fields.u16();
+}
+
+// The name after a header's fixed fields; a short read puts the stream back
+// at the header's start.
+bool readName(TFileBufferStream &in, uint64_t headerStart, uint16_t length, std::string &name)
+{
+    name.assign(length, '\0');
+    if (in.read(name.data(), name.size()) == name.size())
+        return true;
+    in.seek(headerStart);
+    return false;
 }
 
 // A central header's Zip64 block holds only the values whose classic field
@@ -292,7 +312,7 @@ void TZipReader::openArchive()
     }
     // The file size joins the 2-second file time so that an archive
     // rewritten within the same two seconds is still noticed.
-    if (m_entries && archiveDosTime(m_zipName) == m_archiveTime &&
+    if (m_entries && fileDosDateTime(m_zipName) == m_archiveTime &&
         m_archive->size() == m_archiveSize)
         return;
     readDirectory();
@@ -311,7 +331,7 @@ TFileBufferStream &TZipReader::directoryStream() const
 
 void TZipReader::readDirectory()
 {
-    m_archiveTime = archiveDosTime(m_zipName);
+    m_archiveTime = fileDosDateTime(m_zipName);
     m_archiveSize = m_archive->size();
     freeDirectory();
     m_endRecord.Reset();
@@ -494,16 +514,7 @@ bool TZipReader::readCentralHeader(TZipEntryInfo &entry, bool multiPart)
         return false;
     }
     entry.VersionMadeBy = fields.u16();
-    entry.VersionNeeded = fields.u16();
-    entry.Flags = fields.u16();
-    entry.CompressionMethod = fields.u16();
-    entry.DateTime = fields.u16();
-    entry.DateTime |= uint32_t(fields.u16()) << 16;
-    entry.DateTime = clampDosDateTime(entry.DateTime);
-    entry.Crc32 = fields.u32();
-    entry.CompressedSize = fields.u32();
-    entry.UncompressedSize = fields.u32();
-    entry.NameLength = fields.u16();
+    loadCommonFields(fields, entry);
     entry.ExtraLength = fields.u16();
     entry.CommentLength = fields.u16();
     entry.DiskStart = fields.u16();
@@ -512,11 +523,9 @@ bool TZipReader::readCentralHeader(TZipEntryInfo &entry, bool multiPart)
     entry.LocalHeaderOffset = fields.u32();
     entry.CentralHeaderOffset = start;
 
-    std::string name(entry.NameLength, '\0');
-    if (in->read(name.data(), name.size()) != name.size()) {
-        in->seek(start);
+    std::string name;
+    if (!readName(*in, start, entry.NameLength, name))
         return false;
-    }
     bool madeOnDos = (entry.VersionMadeBy >> 8) == 0;
     entry.setName(std::move(name), madeOnDos);
 
@@ -541,23 +550,12 @@ bool TZipReader::readLocalHeader(TZipEntryInfo &entry)
         in.seek(start);
         return false;
     }
-    entry.VersionNeeded = fields.u16();
-    entry.Flags = fields.u16();
-    entry.CompressionMethod = fields.u16();
-    entry.DateTime = fields.u16();
-    entry.DateTime |= uint32_t(fields.u16()) << 16;
-    entry.DateTime = clampDosDateTime(entry.DateTime);
-    entry.Crc32 = fields.u32();
-    entry.CompressedSize = fields.u32();
-    entry.UncompressedSize = fields.u32();
-    entry.NameLength = fields.u16();
+    loadCommonFields(fields, entry);
     entry.LocalExtraLength = fields.u16();
 
-    std::string name(entry.NameLength, '\0');
-    if (in.read(name.data(), name.size()) != name.size()) {
-        in.seek(start);
+    std::string name;
+    if (!readName(in, start, entry.NameLength, name))
         return false;
-    }
     entry.setName(std::move(name), true);
 
     if (entry.LocalExtraLength > 0) {
@@ -681,7 +679,7 @@ void TZipReader::openPart(int partNumber)
         throw EFOpenError(name, platform::lastErrorText());
     m_zipName = name;
     m_currentPart = uint32_t(partNumber - 1);
-    m_archiveTime = archiveDosTime(name);
+    m_archiveTime = fileDosDateTime(name);
     m_archiveSize = m_archive->size();
 }
 
