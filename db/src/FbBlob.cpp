@@ -1,5 +1,6 @@
 #include "FbBlob.h"
 
+#include "ConnectionChecks.h"
 #include "FbClient.h"
 #include "db/FbDatabase.h"
 #include "db/FbErrors.h"
@@ -11,10 +12,8 @@ namespace db {
 std::string ReadBlob(TFbDatabase &database, TFbTransaction &transaction, const void *blobId,
                      const TComponent *sender)
 {
-    if (!database.Connected())
-        RaiseClientError(fceDatabaseClosed, {FullComponentName(&database)});
-    if (!transaction.Active())
-        RaiseClientError(fceNotInTransaction, {FullComponentName(&transaction)});
+    RequireConnected(sender, &database);
+    RequireActive(sender, &transaction);
     const IFbClientLibrary &library = *database.ClientLibrary();
     ISC_QUAD id;
     std::memcpy(&id, blobId, sizeof id);

@@ -1,5 +1,6 @@
 #include "db/FbDataSet.h"
 
+#include "ConnectionChecks.h"
 #include "FbClient.h"
 #include "FbValues.h"
 #include "RecordsCache.h"
@@ -151,14 +152,8 @@ void TFbDataSet::startTransaction()
 
 void TFbDataSet::prepareDataSet()
 {
-    if (m_database == nullptr)
-        RaiseClientError(fceDatabaseNotAssigned, {FullComponentName(this)});
-    if (!m_database->Connected())
-        RaiseClientError(fceDatabaseClosed, {FullComponentName(m_database)});
-    if (m_transaction == nullptr)
-        RaiseClientError(fceTransactionNotAssigned, {FullComponentName(this)});
-    if (!m_transaction->Active())
-        RaiseClientError(fceNotInTransaction, {FullComponentName(m_transaction)});
+    RequireConnected(this, m_database);
+    RequireActive(this, m_transaction);
     if (sql::IsBlankText(SelectSQL().Text()))
         RaiseClientError(fceQueryEmpty, {"Prepare " + FullComponentName(this)});
     if (!m_select.Open())

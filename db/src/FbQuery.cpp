@@ -1,5 +1,6 @@
 #include "db/FbQuery.h"
 
+#include "ConnectionChecks.h"
 #include "FbClient.h"
 #include "Registrations.h"
 #include "SqlText.h"
@@ -170,24 +171,6 @@ void TFbQuery::encodeTextToSend()
     m_encoded = true;
 }
 
-// ---------------------------------------------------------------- checks
-
-void TFbQuery::checkDatabase() const
-{
-    if (m_database == nullptr)
-        RaiseClientError(fceDatabaseNotAssigned, {FullComponentName(this)});
-    if (!m_database->Connected())
-        RaiseClientError(fceDatabaseClosed, {FullComponentName(m_database)});
-}
-
-void TFbQuery::checkTransaction() const
-{
-    if (m_transaction == nullptr)
-        RaiseClientError(fceTransactionNotAssigned, {FullComponentName(this)});
-    if (!m_transaction->Active())
-        RaiseClientError(fceNotInTransaction, {FullComponentName(m_transaction)});
-}
-
 // ---------------------------------------------------------------- Prepare
 
 void TFbQuery::Prepare()
@@ -196,11 +179,11 @@ void TFbQuery::Prepare()
         return;
     if (m_open)
         Close();
-    checkDatabase();
+    RequireConnected(this, m_database);
     if ((m_options & qoStartTransaction) != 0 && m_transaction != nullptr &&
         !m_transaction->Active())
         m_transaction->StartTransaction();
-    checkTransaction();
+    RequireActive(this, m_transaction);
     encodeTextToSend();
     if (sql::IsBlankText(m_textToSend))
         RaiseClientError(fceQueryEmpty, {"Prepare"});
@@ -336,8 +319,8 @@ void TFbQuery::executeBase()
 {
     if (m_statementKind == sql::skDDL) {
         beforeExecute();
-        checkDatabase();
-        checkTransaction();
+        RequireConnected(this, m_database);
+        RequireActive(this, m_transaction);
         encodeTextToSend();
         if (m_handle != 0)
             FreeHandle();
@@ -350,8 +333,8 @@ void TFbQuery::executeBase()
     }
     beforeExecute();
     Prepare();
-    checkDatabase();
-    checkTransaction();
+    RequireConnected(this, m_database);
+    RequireActive(this, m_transaction);
     const unsigned short dialect = dialectOf(*m_database);
     XSQLDA *params = boundParameters(m_params);
     switch (m_statementType) {

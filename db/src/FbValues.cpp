@@ -75,6 +75,13 @@ double DaysSince1899(const platform::DateTime &when)
     return static_cast<double>(days) + milliseconds / 86400000.0;
 }
 
+platform::DateTime DateOfDaysSince1899(std::int64_t days)
+{
+    platform::DateTime when;
+    civilFromDays(days + kDayNumberOf1899 - kDayNumberOf1970, when.year, when.month, when.day);
+    return when;
+}
+
 std::string DateTimeText(const platform::DateTime &when)
 {
     std::string text = platform::formatDate(when);

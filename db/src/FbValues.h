@@ -17,6 +17,8 @@ void SetTimeOfDay(platform::DateTime &when, std::uint32_t iscTime);
 /// Days since 30 December 1899, the fraction being the time of day.
 double DaysSince1899(std::int32_t dayNumber, std::uint32_t iscTime);
 double DaysSince1899(const platform::DateTime &when);
+/// The calendar date that many days after 30 December 1899, at midnight.
+platform::DateTime DateOfDaysSince1899(std::int64_t days);
 
 /// Short date; then a blank and the long time unless it is midnight (to the second).
 std::string DateTimeText(const platform::DateTime &when);

@@ -1,5 +1,6 @@
 #include "FilterExpression.h"
 
+#include "FbValues.h"
 #include "FilterLexer.h"
 #include "db/FbErrors.h"
 #include "platform/Locale.h"
@@ -8,7 +9,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace db {
 
@@ -49,15 +49,6 @@ bool isTrue(const FilterValue &value)
     return flag && *flag;
 }
 
-std::string numberText(double value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.15g", value);
-    std::string result = text;
-    std::replace(result.begin(), result.end(), '.', platform::localeFormats().decimalSeparator);
-    return result;
-}
-
 std::optional<int64_t> readInteger(std::string_view text)
 {
     int64_t value = 0;
@@ -78,32 +69,17 @@ std::optional<double> readFloat(std::string_view text)
     return value;
 }
 
-double daysOf(const platform::DateTime &when)
+// Filter dates count whole seconds.
+platform::DateTime wholeSeconds(platform::DateTime when)
 {
-    // Days from civil date (proleptic Gregorian), shifted to 30 December 1899.
-    int year = when.year - (when.month <= 2);
-    int era = (year >= 0 ? year : year - 399) / 400;
-    int yearOfEra = year - era * 400;
-    int dayOfYear = (153 * (when.month + (when.month > 2 ? -3 : 9)) + 2) / 5 + when.day - 1;
-    int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    double days = double(era) * 146097 + dayOfEra - 693899;
-    return days + (when.hour * 3600.0 + when.minute * 60.0 + when.second) / 86400.0;
+    when.millisecond = 0;
+    return when;
 }
 
 platform::DateTime dateTimeOf(double days)
 {
     double whole = std::floor(days);
-    // Inverse of daysOf: the civil-from-days algorithm on days since 1970.
-    int64_t z = int64_t(whole) - 25569 + 719468;
-    int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    int64_t dayOfEra = z - era * 146097;
-    int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    int64_t mp = (5 * dayOfYear + 2) / 153;
-    platform::DateTime when;
-    when.day = int(dayOfYear - (153 * mp + 2) / 5 + 1);
-    when.month = int(mp < 10 ? mp + 3 : mp - 9);
-    when.year = int(yearOfEra + era * 400 + (when.month <= 2));
+    platform::DateTime when = values::DateOfDaysSince1899(int64_t(whole));
     int seconds = int(std::lround((days - whole) * 86400.0));
     when.hour = std::min(seconds / 3600, 23);
     when.minute = seconds / 60 % 60;
@@ -117,15 +93,11 @@ std::string asText(const FilterValue &value)
         std::string operator()(std::monostate) const { return {}; }
         std::string operator()(const std::string &text) const { return text; }
         std::string operator()(int64_t number) const { return std::to_string(number); }
-        std::string operator()(double number) const { return numberText(number); }
+        std::string operator()(double number) const { return values::GeneralFloatText(number); }
         std::string operator()(bool flag) const { return flag ? "True" : "False"; }
         std::string operator()(DateValue date) const
         {
-            auto when = dateTimeOf(date.days);
-            std::string text = platform::formatDate(when);
-            if (when.hour || when.minute || when.second)
-                text += " " + platform::formatTime(when);
-            return text;
+            return values::DateTimeText(dateTimeOf(date.days));
         }
     };
     return std::visit(Visitor{}, value);
@@ -151,7 +123,7 @@ double asNumber(const FilterValue &value)
         if (auto number = readFloat(*text))
             return *number;
         if (auto date = platform::parseDateTime(*text))
-            return daysOf(*date);
+            return values::DaysSince1899(*date);
     }
     cannotConvert("String", "Double");
 }
@@ -530,14 +502,14 @@ private:
             case ValueType::Date:
             case ValueType::DateTime:
                 if (auto when = platform::parseDateTime(*text))
-                    constant.value = DateValue{daysOf(*when)};
+                    constant.value = DateValue{values::DaysSince1899(*when)};
                 else
                     throw FilterError(
                         invalidValue(*text, type == ValueType::Date ? "date" : "date and time"));
                 break;
             case ValueType::Time:
                 if (auto when = platform::parseTime(*text))
-                    constant.value = DateValue{daysOf(*when)};
+                    constant.value = DateValue{values::DaysSince1899(*when)};
                 else
                     throw FilterError(invalidValue(*text, "time"));
                 break;
@@ -890,7 +862,7 @@ FilterValue TExpressionParser::evaluateFunction(const Node &node, FilterFields &
 {
     const std::string &name = node.name;
     if (name == "GETDATE")
-        return DateValue{daysOf(platform::localNow())};
+        return DateValue{values::DaysSince1899(wholeSeconds(platform::localNow()))};
     std::vector<FilterValue> arguments;
     for (int child : node.children)
         arguments.push_back(evaluate(child, fields));

@@ -229,8 +229,6 @@ protected:
 private:
     void sqlChanging();
     void sqlChanged();
-    void checkDatabase() const;
-    void checkTransaction() const;
     void encodeTextToSend();
     void prepareOnServer();
     void readStatementType();
