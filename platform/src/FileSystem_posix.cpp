@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 
+#include "Descriptors.h"
 #include "LastError.h"
 #include "PathResolver.h"
 #include "platform/Text.h"
@@ -18,11 +19,47 @@
 #include <string>
 
 namespace platform {
+
+namespace detail {
+
+bool writeAll(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= size_t(written);
+    }
+    return true;
+}
+
+ssize_t readSome(int fd, char *buffer, size_t size)
+{
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, size);
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
+}
+
+bool writable(const struct stat &info)
+{
+    return (info.st_mode & S_IWUSR) != 0;
+}
+
+} // namespace detail
+
 namespace {
 
 namespace fs = std::filesystem;
 using detail::failWith;
 using detail::failWithErrno;
+using detail::readSome;
+using detail::writable;
+using detail::writeAll;
 
 fs::path parentOf(const fs::path &path)
 {
@@ -33,14 +70,6 @@ fs::path parentOf(const fs::path &path)
 bool statPath(const fs::path &path, struct stat &info)
 {
     return !path.empty() && stat(path.c_str(), &info) == 0;
-}
-
-// The read-only attribute is the owner's missing write permission. Root
-// passes every permission check, so the bit is tested here, not left to
-// the kernel.
-bool writable(const struct stat &info)
-{
-    return (info.st_mode & S_IWUSR) != 0;
 }
 
 class Descriptor {
@@ -74,20 +103,6 @@ bool syncFolder(const fs::path &folder)
     return dir.valid() && fsync(dir.get()) == 0;
 }
 
-bool writeAll(int fd, const char *data, size_t size)
-{
-    while (size > 0) {
-        ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= size_t(written);
-    }
-    return true;
-}
-
 bool renameNoReplace(const fs::path &from, const fs::path &to)
 {
     return syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) ==
@@ -98,9 +113,7 @@ bool copyContents(int source, int target)
 {
     char buffer[1 << 16];
     for (;;) {
-        ssize_t got = ::read(source, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
+        const ssize_t got = readSome(source, buffer, sizeof buffer);
         if (got < 0)
             return false;
         if (got == 0)
@@ -256,9 +269,7 @@ std::optional<std::string> readWholeFile(std::string_view path)
     std::string content;
     char buffer[1 << 16];
     for (;;) {
-        ssize_t got = ::read(file.get(), buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
+        const ssize_t got = readSome(file.get(), buffer, sizeof buffer);
         if (got < 0) {
             failWithErrno();
             return std::nullopt;

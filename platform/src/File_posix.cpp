@@ -1,5 +1,6 @@
 #include "platform/File.h"
 
+#include "Descriptors.h"
 #include "LastError.h"
 #include "PathResolver.h"
 #include "platform/FileSystem.h"
@@ -22,9 +23,8 @@ std::optional<File> File::open(std::string_view path, Mode mode)
     }
     struct stat info;
     bool existed = stat(native.c_str(), &info) == 0;
-    // Writing to a file with the read-only attribute is refused even for
-    // root, as the original platform refuses it.
-    if (mode != Mode::Read && existed && !(info.st_mode & S_IWUSR)) {
+    // Writing to a file with the read-only attribute is refused even for root.
+    if (mode != Mode::Read && existed && !detail::writable(info)) {
         detail::failWith(EACCES);
         return std::nullopt;
     }
@@ -70,9 +70,8 @@ size_t File::read(void *buffer, size_t size)
 {
     size_t total = 0;
     while (total < size) {
-        ssize_t got = ::read(m_fd, static_cast<char *>(buffer) + total, size - total);
-        if (got < 0 && errno == EINTR)
-            continue;
+        const ssize_t got =
+            detail::readSome(m_fd, static_cast<char *>(buffer) + total, size - total);
         if (got <= 0) {
             if (got < 0)
                 detail::failWithErrno();
@@ -85,17 +84,8 @@ size_t File::read(void *buffer, size_t size)
 
 bool File::write(const void *buffer, size_t size)
 {
-    const char *data = static_cast<const char *>(buffer);
-    while (size > 0) {
-        ssize_t written = ::write(m_fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return detail::failWithErrno();
-        data += written;
-        size -= size_t(written);
-    }
-    return true;
+    return detail::writeAll(m_fd, static_cast<const char *>(buffer), size) ||
+           detail::failWithErrno();
 }
 
 bool File::seek(uint64_t position)
