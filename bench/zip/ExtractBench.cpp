@@ -153,7 +153,7 @@ int main()
                 .bytes;
         for (int copy = book; copy < kArchives; copy += kDistinctBooks) {
             std::string name = "archive" + std::to_string(copy) + ".zip";
-            ziptest::writeFile(folder.native() / name, bytes);
+            folder.write(name, bytes);
             archives.push_back(name);
         }
     }

@@ -3,29 +3,16 @@
 // with the user interface answered by a recording double.
 
 #include "RecordingUserInterface.h"
+#include "ScopedEnvironment.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <string>
 
 class AppFixture : public testing::Test {
 protected:
-    AppFixture() : m_ui(m_recorder)
-    {
-        if (const char *saved = std::getenv("TMPDIR"))
-            m_savedTmpdir = saved;
-        setenv("TMPDIR", (m_root.native() / "systemp").c_str(), 1);
-    }
-    ~AppFixture() override
-    {
-        if (m_savedTmpdir)
-            setenv("TMPDIR", m_savedTmpdir->c_str(), 1);
-        else
-            unsetenv("TMPDIR");
-    }
+    AppFixture() : m_ui(m_recorder) {}
 
     /// The program folder, as the program sees it.
     std::string programDir() const { return m_root.program("manager\\"); }
@@ -40,5 +27,5 @@ protected:
 
 private:
     platform::ScopedUserInterface m_ui;
-    std::optional<std::string> m_savedTmpdir;
+    testing_support::ScopedEnvironment m_tmpdir{"TMPDIR", (m_root.native() / "systemp").string()};
 };

@@ -3,6 +3,7 @@
 #include "platform/Text.h"
 
 #include "FileContents.h"
+#include "ScopedEnvironment.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -276,14 +277,10 @@ TEST_F(FileSystem, FileReadsWritesAndSeeks)
 
 TEST(SystemFolders, TempFolderFollowsTmpdir)
 {
-    const char *saved = getenv("TMPDIR");
-    std::string keep = saved ? saved : "";
-    setenv("TMPDIR", "/var/tmp/x", 1);
+    testing_support::ScopedEnvironment tmpdir("TMPDIR", "/var/tmp/x");
     EXPECT_EQ(systemTempFolder(), "\\var\\tmp\\x\\");
-    unsetenv("TMPDIR");
+    tmpdir.set(std::nullopt);
     EXPECT_EQ(systemTempFolder(), "\\tmp\\");
-    if (saved)
-        setenv("TMPDIR", keep.c_str(), 1);
     EXPECT_EQ(programFileFolder().back(), '\\');
     EXPECT_TRUE(folderExists(programFileFolder()));
 }

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -44,12 +45,16 @@ public:
         return program() + "\\" + platform::utf8ToAnsi(std::string(relativeUtf8));
     }
 
-    /// Writes a file (UTF-8 relative path), creating its folders.
+    /// Writes a file (UTF-8 relative path), creating its folders. Throws
+    /// when it cannot be written, so a test never runs on missing input.
     std::filesystem::path write(std::string_view relativeUtf8, std::string_view content = "x") const
     {
         std::filesystem::path path = m_native / std::filesystem::path(std::string(relativeUtf8));
         std::filesystem::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << content;
+        std::ofstream out(path, std::ios::binary);
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+        if (!out)
+            throw std::runtime_error("cannot write " + path.string());
         return path;
     }
 

@@ -6,20 +6,9 @@
 
 #include <zlib.h>
 
-#include <fstream>
 #include <stdexcept>
 
 namespace ziptest {
-
-namespace fs = std::filesystem;
-
-void writeFile(const fs::path &path, std::string_view bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path.string());
-}
 
 std::string bookText(int lines)
 {

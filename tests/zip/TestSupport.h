@@ -19,7 +19,6 @@ namespace ziptest {
 
 using testing_support::TempFolder;
 
-void writeFile(const std::filesystem::path &path, std::string_view bytes);
 using testing_support::crc32Of;
 using testing_support::readFile;
 using testing_support::sha256Hex;

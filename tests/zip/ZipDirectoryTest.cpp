@@ -29,7 +29,7 @@ class ReaderFixture {
 protected:
     std::string writeArchive(std::string_view bytes, std::string_view name = "test.zip")
     {
-        writeFile(m_folder.native() / std::string(name), bytes);
+        m_folder.write(name, bytes);
         return m_folder.program(name);
     }
 
@@ -238,7 +238,7 @@ TEST_F(DirectoryTest, sideFileStandsInForAMissingDirectory)
 {
     BuiltArchive a = threeEntries();
     std::string directory = a.bytes.substr(a.centralOffset);
-    writeFile(m_folder.native() / "book.zfc", directory);
+    m_folder.write("book.zfc", directory);
     m_reader.SetZipName(writeArchive(a.bytes.substr(0, a.centralOffset), "book.zip"));
     m_reader.SetDestDir(m_folder.program("out"));
     m_reader.SetOverwriteMode(zip::TOverwriteMode::Always);

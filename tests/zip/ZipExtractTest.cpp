@@ -27,7 +27,7 @@ protected:
 
     void useBytes(std::string_view bytes)
     {
-        writeFile(m_folder.native() / "book.zip", bytes);
+        m_folder.write("book.zip", bytes);
         m_reader.SetZipName(m_folder.program("book.zip"));
         m_reader.ReadDirectory();
     }
@@ -113,8 +113,7 @@ TEST_F(ExtractTest, archiveRewrittenAfterMarkingIsReadAgainAndMarksAreLost)
 {
     useArchive({TestEntry::stored("book.fb2", "old text")});
     m_reader.SetEntrySelected(0, true);
-    writeFile(m_folder.native() / "book.zip",
-              buildZip({TestEntry::stored("book.fb2", "new text")}).bytes);
+    m_folder.write("book.zip", buildZip({TestEntry::stored("book.fb2", "new text")}).bytes);
     platform::setFileDosTime(m_folder.program("book.zip"), {0x5A21, 0x4C2E});
     EXPECT_EQ(m_reader.ExtractSelected(), 0);
     EXPECT_FALSE(m_reader.EntrySelected(0));
@@ -126,8 +125,8 @@ TEST_F(ExtractTest, rewriteWithinTheSameTwoSecondsIsNoticedByTheSize)
     std::optional<platform::DosDateTime> when = platform::fileDosTime(m_reader.ZipName());
     ASSERT_TRUE(when);
     m_reader.SetEntrySelected(0, true);
-    writeFile(m_folder.native() / "book.zip",
-              buildZip({TestEntry::stored("longer/book.fb2", "new and longer text")}).bytes);
+    m_folder.write("book.zip",
+                   buildZip({TestEntry::stored("longer/book.fb2", "new and longer text")}).bytes);
     platform::setFileDosTime(m_reader.ZipName(), *when);
     EXPECT_EQ(m_reader.ExtractSelected(), 0);
     EXPECT_EQ(m_reader.EntryInfo(0).Directory, "longer\\");
@@ -138,8 +137,7 @@ TEST_F(ExtractTest, rewriteWithinTheSameTwoSecondsIsNoticedByTheSize)
 TEST_F(ExtractTest, existingFileIsReplaced)
 {
     useArchive({TestEntry::stored("book.fb2", "new")});
-    fs::create_directories(output(""));
-    writeFile(output("book.fb2"), "an older and longer text");
+    m_folder.write("out/book.fb2", "an older and longer text");
     EXPECT_EQ(extractEntry(0), 1);
     EXPECT_EQ(readFile(output("book.fb2")), "new");
 }
@@ -150,8 +148,7 @@ TEST_F(ExtractTest, readOnlyFileSkipsTheEntryUnlessItMayBeReplaced)
     m_reader.Events().OnSkippingFile = [&](zip::TSkipReason reason, const std::string &,
                                            int index) { skips.emplace_back(reason, index); };
     useArchive({TestEntry::stored("book.fb2", "new")});
-    fs::create_directories(output(""));
-    writeFile(output("book.fb2"), "old");
+    m_folder.write("out/book.fb2", "old");
     platform::setReadOnly(m_folder.program("out\\book.fb2"), true);
 
     EXPECT_EQ(extractEntry(0), 0);
@@ -185,8 +182,7 @@ TEST_P(OverwriteTest, decidesByMode)
     m_reader.SetOverwriteMode(c.mode);
     m_ui.boxAnswer = c.answer;
     useArchive({TestEntry::stored("book.fb2", "new")});
-    fs::create_directories(output(""));
-    writeFile(output("book.fb2"), "old");
+    m_folder.write("out/book.fb2", "old");
     platform::setFileDosTime(m_folder.program("out\\book.fb2"),
                              {uint16_t(c.fileTime >> 16), uint16_t(c.fileTime)});
     EXPECT_EQ(extractEntry(0), c.replaced ? 1 : 0);
