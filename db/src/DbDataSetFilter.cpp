@@ -141,10 +141,7 @@ void TDbDataSet::findPlainEquality()
     TField *field = FindField(plain->fieldName);
     if (!text || !field || FilterValueType(*field) != filter::ValueType::Text)
         return;
-    int index = 0;
-    while (&Field(index) != field)
-        ++index;
-    m_equality = PlainEquality{index, *text};
+    m_equality = PlainEquality{FieldIndexOf(*this, *field), *text};
 }
 
 bool TDbDataSet::RecordVisible(int)

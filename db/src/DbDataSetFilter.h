@@ -16,6 +16,15 @@ namespace db {
 /// How the filter types a field of the given class.
 filter::ValueType FilterValueType(const TField &field);
 
+/// The position of one of the dataset's own fields.
+inline int FieldIndexOf(const TDbDataSet &dataSet, const TField &field)
+{
+    int index = 0;
+    while (&dataSet.Field(index) != &field)
+        ++index;
+    return index;
+}
+
 class TDbDataSet::FilterFieldAccess : public filter::FilterFields {
 public:
     explicit FilterFieldAccess(TDbDataSet &dataSet) : m_dataSet(dataSet) {}
@@ -23,10 +32,7 @@ public:
     filter::FieldRef fieldNamed(std::string_view name) override
     {
         const TField &field = m_dataSet.FieldNamed(name);
-        int index = 0;
-        while (&m_dataSet.Field(index) != &field)
-            ++index;
-        return {index, FilterValueType(field), false};
+        return {FieldIndexOf(m_dataSet, field), FilterValueType(field), false};
     }
 
     filter::FilterValue fieldValue(int index) override { return m_dataSet.Field(index).Value(); }
