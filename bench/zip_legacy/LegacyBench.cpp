@@ -29,7 +29,8 @@ using Clock = std::chrono::steady_clock;
 using bench::secondsSince;
 using legacy_test::Bytes;
 
-const std::string kDataDir = LEGACY_DATA_DIR;
+// The fixtures name their archives relative to this folder.
+const std::string kZipTestsDir = ZIP_TESTS_DIR;
 
 // A fixture with its compressed bytes, read once before timing.
 struct Entry {
@@ -137,7 +138,7 @@ double unzipSpeed(const std::string &archive, std::uint64_t outBytes, double bud
     fs::create_directories(folder);
     const std::uint64_t copies = std::max<std::uint64_t>(1, 16'000'000 / outBytes);
     for (std::uint64_t i = 0; i < copies; ++i)
-        fs::copy_file(kDataDir + "/" + archive, folder / ("copy" + std::to_string(i) + ".zip"));
+        fs::copy_file(kZipTestsDir + "/" + archive, folder / ("copy" + std::to_string(i) + ".zip"));
     const std::string pattern = "'" + (folder / "*.zip").string() + "'";
     const double whole = timeCommand("unzip -p " + pattern + " > /dev/null 2>&1", budget);
     const double startUp =
@@ -155,7 +156,7 @@ int main(int argc, char **argv)
     auto work = std::make_unique<zip::legacy::WorkArea>();
     auto buffer = std::make_unique<std::uint8_t[]>(32768);
 
-    std::printf("%-32s %6s %9s %9s %12s %12s %9s\n", "archive", "method", "in KiB", "out KiB",
+    std::printf("%-44s %6s %9s %9s %12s %12s %9s\n", "archive", "method", "in KiB", "out KiB",
                 "ours MB/s", "unzip MB/s", "ratio");
     for (const auto &[archive, entries] : archives()) {
         std::uint64_t outBytes = 0, inBytes = 0;
@@ -164,7 +165,7 @@ int main(int argc, char **argv)
             inBytes += entry.data.size();
         }
         if (!decodeAll(entries, *work, buffer.get())) {
-            std::printf("%-32s decodes wrongly\n", archive.c_str());
+            std::printf("%-44s decodes wrongly\n", archive.c_str());
             return 1;
         }
         const double fastest =
@@ -181,7 +182,7 @@ int main(int argc, char **argv)
             std::snprintf(text, sizeof text, "%.2f", ours / mbPerSecond);
             ratio = text;
         }
-        std::printf("%-32s %6d %9.1f %9.1f %12.1f %12s %9s\n", archive.c_str(), method,
+        std::printf("%-44s %6d %9.1f %9.1f %12.1f %12s %9s\n", archive.c_str(), method,
                     double(inBytes) / 1024, double(outBytes) / 1024, ours, theirs.c_str(),
                     ratio.c_str());
     }

@@ -102,7 +102,7 @@ struct StreamFixture {
     std::uint64_t uncompressedSize = 0;
     std::uint32_t crc32 = 0;
     std::string sha256;
-    /// The corpus archive the entry comes from, relative to data/.
+    /// The archive the entry comes from, relative to tests/zip.
     std::string archive;
 
     Bytes data() const;

@@ -6,9 +6,10 @@ entry, listed in data/streams/streams.tsv with its method, general-purpose
 flags, compressed and uncompressed sizes, CRC-32 and the SHA-256 of the bytes
 it must decode to:
 
-* corpus-*: the entries of the archives in data/archives/, cut out of each
-  archive by its central directory and local header; the expected CRC-32 and
-  SHA-256 come from data/archives/expected.json.
+* corpus-*: the entries of the legacy archives of the reader's corpus
+  (tests/zip/data/legacy/), cut out of each archive by its central directory
+  and local header; the expected CRC-32 and SHA-256 come from the corpus
+  manifest (tests/zip/data/manifest.json).
 * made-*: streams written here (and, for the benchmark and cross-checks, a
   one-entry archive of each in data/made/) by small encoders that follow the format
   description of each method, for behaviours the corpus lacks (a Shrink
@@ -39,16 +40,17 @@ import zlib
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
-ARCHIVES = HERE / "data" / "archives"
+ZIP_TESTS = HERE.parent
+CORPUS = ZIP_TESTS / "data"
 STREAMS = HERE / "data" / "streams"
 
 
 # ---------------------------------------------------------------- corpus
 
 def corpus_streams():
-    expected = json.loads((ARCHIVES / "expected.json").read_text())
-    for case in expected["cases"]:
-        archive = (ARCHIVES / Path(case["file"]).name).read_bytes()
+    manifest = json.loads((CORPUS / "manifest.json").read_text())
+    for case in (c for c in manifest["cases"] if c.get("category") == "legacy"):
+        archive = (CORPUS / case["file"]).read_bytes()
         for entry in central_directory(archive):
             want = next(e for e in case["entries"] if e["file_name"] == entry["name"])
             assert want["method"] == entry["method"] and want["crc32"] == f"0x{entry['crc']:08X}"
@@ -65,7 +67,7 @@ def corpus_streams():
                 "usize": entry["usize"],
                 "crc": entry["crc"],
                 "sha256": want["extract"]["output_sha256"],
-                "archive": f"archives/{Path(case['file']).name}",
+                "archive": f"data/{case['file']}",
             }
 
 
@@ -317,7 +319,7 @@ def made(name, stream, method, flags, original, stats):
     print(f"{name}: {len(stream)} -> {len(original)} bytes, {stats}")
     return {"name": name, "data": stream, "method": method, "flags": flags,
             "usize": len(original), "crc": zlib.crc32(original),
-            "sha256": hashlib.sha256(original).hexdigest(), "archive": f"made/{name}.zip"}
+            "sha256": hashlib.sha256(original).hexdigest(), "archive": f"legacy/data/made/{name}.zip"}
 
 
 # ---------------------------------------------------------------- check
@@ -377,8 +379,8 @@ def main():
         rows.append("\t".join([stream["name"], str(stream["method"]), str(stream["flags"]),
                                str(len(stream["data"])), str(stream["usize"]),
                                f"{stream['crc']:08X}", stream["sha256"], stream["archive"]]))
-        if stream["archive"].startswith("made/"):
-            (HERE / "data" / stream["archive"]).write_bytes(zip_of(stream))
+        if stream["archive"].startswith("legacy/data/made/"):
+            (ZIP_TESTS / stream["archive"]).write_bytes(zip_of(stream))
         if check:
             check_with_unzip(stream)
     (STREAMS / "streams.tsv").write_text("\n".join(rows) + "\n")
