@@ -1,35 +1,12 @@
 #include "TestSupport.h"
 
 #include "FbClient.h"
-#include "FileContents.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <vector>
 
 namespace dbtest {
-
-using testing_support::readFile;
-
-void createDatabase(const std::filesystem::path &file, int dialect, bool withSchema)
-{
-    const std::filesystem::path script = file.string() + ".sql";
-    {
-        std::ofstream out(script, std::ios::binary);
-        out << "SET SQL DIALECT " << dialect << ";\n"
-            << "CREATE DATABASE '" << file.string()
-            << "' USER 'SYSDBA' PASSWORD 'testpass' DEFAULT CHARACTER SET NONE;\n";
-        if (withSchema)
-            out << readFile(DORVIL_DB_TEST_DATA "/library-schema.sql");
-    }
-    const std::filesystem::path log = file.string() + ".log";
-    const std::string command =
-        "isql-fb -q -b -i '" + script.string() + "' >'" + log.string() + "' 2>&1";
-    const int result = std::system(command.c_str());
-    ASSERT_EQ(result, 0) << "isql failed: " << readFile(log);
-}
 
 void executeSql(db::TFbDatabase &database, db::TFbTransaction &transaction, std::string_view sql,
                 const db::TComponent *sender)

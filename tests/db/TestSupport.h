@@ -6,6 +6,7 @@
 #include "db/DbDatabase.h"
 
 #include "TempFolder.h"
+#include "TestDatabase.h"
 
 #include <filesystem>
 #include <optional>
@@ -27,9 +28,7 @@ template <typename Error, typename F> std::string messageOf(F &&action)
     return "(no error)";
 }
 
-/// Creates a database file with isql: character set NONE, the given dialect,
-/// and the catalogue schema when asked. Fails the test when isql fails.
-void createDatabase(const std::filesystem::path &file, int dialect = 3, bool withSchema = false);
+using testing_support::createDatabase;
 
 /// Runs one statement in the transaction through the client library; a
 /// failure becomes the server error with the sender named.

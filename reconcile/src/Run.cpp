@@ -1,0 +1,60 @@
+#include "reconcile/Run.h"
+
+#include "platform/UserInterface.h"
+
+#include <algorithm>
+
+namespace reconcile {
+namespace {
+
+class SystemClock : public Clock {
+public:
+    platform::DateTime now() const override { return platform::localNow(); }
+};
+
+} // namespace
+
+const Clock &systemClock()
+{
+    static const SystemClock clock;
+    return clock;
+}
+
+std::string RunHeaderTime(const platform::DateTime &when)
+{
+    std::string line = platform::formatDate(when);
+    if (when.hour != 0 || when.minute != 0 || when.second != 0)
+        line += " " + platform::formatTime(when);
+    return line;
+}
+
+void Run::RunHeader(std::string_view title) const
+{
+    AddLine("");
+    AddLine(title);
+    AddLine(RunHeaderTime(clock.now()));
+}
+
+void Run::SetProgress(int percent) const
+{
+    frontEnd.SetProgress(std::clamp(percent, 0, 100));
+}
+
+void Run::ProcessEvents() const
+{
+    platform::userInterface().processEvents();
+}
+
+int PassProgress(int64_t done, int32_t bookCount, int passBase)
+{
+    if (bookCount <= 0)
+        return passBase + 50;
+    const int64_t scaled = done * 50;
+    int64_t quotient = scaled / bookCount;
+    const int64_t twiceRemainder = 2 * (scaled % bookCount);
+    if (twiceRemainder > bookCount || (twiceRemainder == bookCount && quotient % 2 != 0))
+        ++quotient;
+    return static_cast<int>(std::min<int64_t>(quotient, 1000)) + passBase;
+}
+
+} // namespace reconcile
