@@ -32,10 +32,8 @@ ScopedUserInterface::~ScopedUserInterface()
     g_current = m_previous;
 }
 
-int ConsoleUserInterface::messageBox(std::string_view text, std::string_view caption,
-                                     unsigned flags)
+int firstButtonAnswer(unsigned flags)
 {
-    writeLine(ansiToUtf8(caption) + ": ", text);
     switch (flags & 0x0F) {
     case mb::YesNo:
     case mb::YesNoCancel:
@@ -43,6 +41,13 @@ int ConsoleUserInterface::messageBox(std::string_view text, std::string_view cap
     default:
         return mb::IdOk;
     }
+}
+
+int ConsoleUserInterface::messageBox(std::string_view text, std::string_view caption,
+                                     unsigned flags)
+{
+    writeLine(ansiToUtf8(caption) + ": ", text);
+    return firstButtonAnswer(flags);
 }
 
 void ConsoleUserInterface::showMessage(std::string_view text)

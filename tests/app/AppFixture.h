@@ -2,13 +2,32 @@
 // A library manager folder and a system temporary folder of the test's own,
 // with the user interface answered by a recording double.
 
+#include "RecordingFrontEnd.h"
 #include "RecordingUserInterface.h"
 #include "ScopedEnvironment.h"
 #include "TempFolder.h"
 
+#include "app/FrontEnd.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
+
+/// The program's front end as a recorder: the settings start-up shows become
+/// the answers, as the window's controls would.
+class RecordingAppFrontEnd : public testing_support::BasicRecordingFrontEnd<app::FrontEnd> {
+public:
+    void ShowSettings(const reconcile::Preferences &shownPreferences,
+                      const std::string &moveTo) override
+    {
+        preferences = shownPreferences;
+        moveToText = moveTo;
+        settingsShown = true;
+    }
+    std::vector<std::string> LogLines() override { return lines; }
+
+    bool settingsShown = false;
+};
 
 class AppFixture : public testing::Test {
 protected:
@@ -24,6 +43,7 @@ protected:
 
     testing_support::TempFolder m_root;
     testing_support::RecordingUserInterface m_recorder;
+    RecordingAppFrontEnd m_frontEnd;
 
 private:
     platform::ScopedUserInterface m_ui;

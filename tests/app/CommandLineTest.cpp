@@ -20,6 +20,21 @@ TEST(CommandLine, RejectsWhatItDoesNotKnow)
     EXPECT_THROW(parseCommandLine({"--dir"}), std::invalid_argument);
     EXPECT_THROW(parseCommandLine({"--dir", ""}), std::invalid_argument);
     EXPECT_THROW(parseCommandLine({"--verbose"}), std::invalid_argument);
+    // The window takes no checks.
+    EXPECT_THROW(parseCommandLine({"--run", "compare"}), std::invalid_argument);
+}
+
+TEST(CommandLine, ConsoleRunsTheNamedChecksInOrder)
+{
+    using app::Check;
+    const auto line = parseCommandLine({"--run", "duplicate-links,compare,duplicate-links"},
+                                       app::Program::Console);
+    EXPECT_EQ(line.checks,
+              (std::vector<Check>{Check::DuplicateLinks, Check::Compare, Check::DuplicateLinks}));
+    EXPECT_TRUE(parseCommandLine({"--help"}, app::Program::Console).help);
+    for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
+             {}, {"--run"}, {"--run", "compare,"}, {"--run", "Compare"}, {"--dir", "x"}})
+        EXPECT_THROW(parseCommandLine(bad, app::Program::Console), std::invalid_argument);
 }
 
 } // namespace

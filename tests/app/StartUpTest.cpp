@@ -1,39 +1,42 @@
 #include "app/TForm1.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
+#include "platform/Text.h"
 
 #include "AppFixture.h"
 
 #include <filesystem>
+#include <memory>
 
 using app::TForm1;
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kCannotFind = "\xCD\xE5 \xEC\xEE\xE3\xF3 \xED\xE0\xE9\xF2\xE8 ";
+const std::string kCannotFind = platform::utf8ToAnsi("Не могу найти ");
 const std::string kDefaultsWritten = "[Compare]\r\nMoveTo=\r\nMoveFiles=1\r\nMoveEmptyDir=1\r\n"
                                      "SaveStructure=1\r\nDelDoubleRec=0\r\nIdNotFound=0\r\n"
                                      "MoveNotFound=0\r\n";
 
 class StartUp : public AppFixture {
 protected:
-    TForm1 startWith(const std::string &ownSettings)
+    TForm1 &startWith(const std::string &ownSettings)
     {
         writeSetting("bokvarddb.ini", "[Common]\r\nDataBaseFile=D:\\Lib\\lib.fdb\r\n"
                                       "MountPoint=D:\\Lib\r\nWorkMode=1\r\n");
         if (!ownSettings.empty())
             writeSetting("Dorvil.ini", ownSettings);
-        TForm1 form(programDir());
-        EXPECT_TRUE(form.StartUp());
-        return form;
+        m_form = std::make_unique<TForm1>(m_frontEnd, programDir());
+        EXPECT_TRUE(m_form->StartUp());
+        return *m_form;
     }
+    std::unique_ptr<TForm1> m_form;
 };
 
 TEST_F(StartUp, WithoutManagerSettingsTellsTheUserAndTouchesNothing)
 {
     m_root.write("systemp/Dorvil/left.fb2");
-    TForm1 form(programDir());
+    TForm1 form(m_frontEnd, programDir());
     EXPECT_FALSE(form.StartUp());
     EXPECT_TRUE(form.SettingsMissing);
     EXPECT_EQ(m_recorder.messages,
@@ -50,7 +53,7 @@ TEST_F(StartUp, WithoutManagerSettingsTellsTheUserAndTouchesNothing)
 
 TEST_F(StartUp, PreparesFoldersListsAndDefaults)
 {
-    TForm1 form = startWith("");
+    TForm1 &form = startWith("");
     EXPECT_EQ(form.ProgramDir, programDir());
     EXPECT_EQ(form.DataBaseFile, "D:\\Lib\\lib.fdb");
     EXPECT_EQ(form.MountPoint, "D:\\Lib\\");
@@ -85,7 +88,7 @@ class ManagerSettings : public AppFixture, public testing::WithParamInterface<Ma
 TEST_P(ManagerSettings, GiveMountPointAndWorkMode)
 {
     writeSetting("bokvarddb.ini", GetParam().settings);
-    TForm1 form(programDir());
+    TForm1 form(m_frontEnd, programDir());
     ASSERT_TRUE(form.StartUp());
     EXPECT_EQ(form.MountPoint, GetParam().mountPoint);
     EXPECT_EQ(form.WorkMode, GetParam().workMode);
@@ -120,7 +123,7 @@ class OwnSettings : public StartUp, public testing::WithParamInterface<OwnCase> 
 TEST_P(OwnSettings, AreReadClampedAndWrittenBack)
 {
     const auto &row = GetParam();
-    TForm1 form = startWith("[Compare]\r\n" + row.line + "\r\n");
+    TForm1 &form = startWith("[Compare]\r\n" + row.line + "\r\n");
     EXPECT_EQ(form.MoveFiles, row.moveFiles);
     EXPECT_EQ(form.IdNotFound, row.idNotFound);
     ASSERT_TRUE(form.ShutDown());
@@ -141,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(StartUp, MoveToIsKeptAsReadAndWrittenBack)
 {
-    TForm1 form = startWith("[Compare]\r\nMoveTo=D:\\Moved\r\n");
+    TForm1 &form = startWith("[Compare]\r\nMoveTo=D:\\Moved\r\n");
     EXPECT_EQ(form.MoveTo, "D:\\Moved");
     ASSERT_TRUE(form.ShutDown());
     EXPECT_EQ(
@@ -151,7 +154,7 @@ TEST_F(StartUp, MoveToIsKeptAsReadAndWrittenBack)
 
 TEST_F(StartUp, ShutdownCreatesMissingSettingsWithSevenKeys)
 {
-    TForm1 form = startWith("");
+    TForm1 &form = startWith("");
     ASSERT_TRUE(form.ShutDown());
     EXPECT_EQ(platform::readWholeFile(programDir() + "Dorvil.ini"), kDefaultsWritten);
 }
@@ -161,7 +164,7 @@ TEST_F(StartUp, ShutdownChangesOnlyTheSevenValues)
     const std::string before =
         "; my settings\r\n[Compare]\r\nUserName=reader\r\nPassword=secret\r\n"
         "MoveFiles=0\r\nIdNotFound=1\r\n\r\n[Window]\r\nLeft=10\r\n";
-    TForm1 form = startWith(before);
+    TForm1 &form = startWith(before);
     EXPECT_EQ(form.UserName, "reader");
     EXPECT_EQ(form.Password, "secret");
     form.MoveFiles = true;
@@ -176,7 +179,7 @@ TEST_F(StartUp, ShutdownChangesOnlyTheSevenValues)
 
 TEST_F(StartUp, ShutdownDeletesTheFilesLeftInTheTemporaryFolder)
 {
-    TForm1 form = startWith("");
+    TForm1 &form = startWith("");
     m_root.write("systemp/Dorvil/book.fb2");
     ASSERT_TRUE(form.ShutDown());
     EXPECT_FALSE(fs::exists(m_root.native() / "systemp/Dorvil/book.fb2"));
@@ -186,7 +189,7 @@ TEST_F(StartUp, ShutdownDeletesTheFilesLeftInTheTemporaryFolder)
 
 TEST_F(StartUp, UnwritableSettingsStopTheShutdownWithAnError)
 {
-    TForm1 form = startWith("[Compare]\r\nMoveFiles=0\r\n");
+    TForm1 &form = startWith("[Compare]\r\nMoveFiles=0\r\n");
     ASSERT_TRUE(platform::setReadOnly(programDir() + "Dorvil.ini", true));
     m_root.write("systemp/Dorvil/book.fb2");
     EXPECT_FALSE(form.ShutDown());

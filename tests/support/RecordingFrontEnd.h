@@ -12,7 +12,8 @@
 
 namespace testing_support {
 
-class RecordingFrontEnd : public reconcile::FrontEnd {
+/// `Interface` is the check's front end or one that extends it.
+template <typename Interface> class BasicRecordingFrontEnd : public Interface {
 public:
     void AddLine(std::string_view text) override
     {
@@ -35,6 +36,8 @@ public:
     std::vector<int> progress;
     std::vector<bool> busyChanges;
 };
+
+using RecordingFrontEnd = BasicRecordingFrontEnd<reconcile::FrontEnd>;
 
 /// A clock that tells the time the test set.
 class FixedClock : public reconcile::Clock {

@@ -18,6 +18,9 @@ constexpr unsigned IconError = 0x10, IconQuestion = 0x20, IconWarning = 0x30,
 constexpr int IdOk = 1, IdCancel = 2, IdYes = 6, IdNo = 7;
 } // namespace mb
 
+/// The answer a box gets when nobody can click: its first button.
+int firstButtonAnswer(unsigned flags);
+
 class UserInterface {
 public:
     virtual ~UserInterface() = default;

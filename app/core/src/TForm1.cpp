@@ -1,7 +1,13 @@
 #include "app/TForm1.h"
 
+#include "LogFile.h"
+#include "RunFrame.h"
+
+#include "reconcile/Checks.h"
+
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
+#include "platform/Text.h"
 #include "platform/UserInterface.h"
 
 #include <algorithm>
@@ -9,9 +15,9 @@
 namespace app {
 namespace {
 
-// Texts in code page 1251.
-const std::string kCannotFind =
-    "\xCD\xE5 \xEC\xEE\xE3\xF3 \xED\xE0\xE9\xF2\xE8 "; // "Не могу найти "
+const std::string kCannotFind = platform::utf8ToAnsi("Не могу найти ");
+const std::string kBooksInDatabase =
+    platform::utf8ToAnsi("Книги хранятся в базе! Сравнение файлов и базы лишено смысла!");
 
 const char *const kManagerSettings = "bokvarddb.ini";
 const char *const kOwnSettings = "Dorvil.ini";
@@ -20,10 +26,87 @@ const char *const kCompare = "Compare";
 
 } // namespace
 
-TForm1::TForm1(std::string programDir) : m_programDirOverride(std::move(programDir)) {}
+TForm1::TForm1(FrontEnd &frontEnd, std::string programDir, const reconcile::Clock &clock)
+    : db::TComponent(nullptr, "Form1"), m_frontEnd(frontEnd), m_clock(clock),
+      m_programDirOverride(std::move(programDir))
+{
+}
+
+TForm1::~TForm1() = default;
+
+bool TForm1::FormShow()
+{
+    try {
+        if (!StartUp())
+            return false;
+        m_frontEnd.ShowSettings(*this, MoveTo);
+        Components.Connect(DataBaseFile, UserName, Password);
+        DbDataSet1.SetActive(true);
+        m_frontEnd.SetBusy(false);
+        if (WorkMode == 0)
+            platform::userInterface().showMessage(kBooksInDatabase);
+        return true;
+    } catch (const std::exception &error) {
+        platform::userInterface().showError(error.what());
+        return false;
+    }
+}
+
+bool TForm1::FormDestroy()
+{
+    // Nothing was read, so there is nothing to keep.
+    if (!m_startUpRan)
+        return true;
+    if (!SettingsMissing) {
+        static_cast<reconcile::Preferences &>(*this) = m_frontEnd.CurrentPreferences();
+        if (!saveLog(ProgramDir + "last.log", m_frontEnd.LogLines()))
+            return false;
+    }
+    return ShutDown();
+}
+
+reconcile::Run TForm1::CurrentRun()
+{
+    return reconcile::Run{*this, Components.view(), m_frontEnd, m_clock};
+}
+
+bool TForm1::btnCompareClick()
+{
+    reconcile::Run run = CurrentRun();
+    return runFramed(
+        [&] {
+            StopRequested = false;
+            m_frontEnd.SetBusy(true);
+            platform::userInterface().setBusyCursor(true);
+            DbDataSet1.DisableControls();
+        },
+        [&] { reconcile::CompareDatabaseWithDisk(run); },
+        {[&] { m_frontEnd.SetBusy(false); },
+         [&] { platform::userInterface().setBusyCursor(false); },
+         [&] { DbDataSet1.EnableControls(); }});
+}
+
+bool TForm1::btnDoubleSearchClick()
+{
+    return runDuplicateCheck(reconcile::SearchDuplicateFiles);
+}
+
+bool TForm1::btnDoubleBookAutorRelClick()
+{
+    return runDuplicateCheck(reconcile::SearchDuplicateLinks);
+}
+
+bool TForm1::runDuplicateCheck(void (*check)(reconcile::Run &))
+{
+    reconcile::Run run = CurrentRun();
+    return runFramed([&] { m_frontEnd.SetBusy(true); }, [&] { check(run); },
+                     {[&] { DbDataSet1.SetFiltered(false); }, [&] { DbTransaction1.Commit(); },
+                      [&] { DbDataSet1.SetActive(true); }, [&] { m_frontEnd.SetBusy(false); }});
+}
 
 bool TForm1::StartUp()
 {
+    m_startUpRan = true;
     SettingsMissing = false;
     ProgramDir = platform::withTrailingBackslash(
         m_programDirOverride.empty() ? platform::programFileFolder() : m_programDirOverride);

@@ -1,0 +1,82 @@
+// dorvil-cli: the checks without a window, for scheduled runs and scripts.
+// It drives the same core as the window: start-up and its completion, each
+// check as if its button had been clicked, then the shutdown.
+
+#include "Console.h"
+
+#include "app/CommandLine.h"
+#include "app/TForm1.h"
+
+#include "platform/Terminal.h"
+#include "platform/Text.h"
+
+#include <iostream>
+
+namespace {
+
+const std::string kCompareUnavailable =
+    "compare: the library keeps its books inside the database (WorkMode 0), "
+    "so there are no files to compare";
+
+/// Runs one check; false when it failed or could not run.
+bool runCheck(app::TForm1 &form, app::Console &console, app::Check check)
+{
+    if (check == app::Check::Compare && form.WorkMode == 0) {
+        console.showError(kCompareUnavailable);
+        return false;
+    }
+    console.StartCheck(app::checkName(check));
+    bool ranToEnd = false;
+    switch (check) {
+    case app::Check::Compare:
+        ranToEnd = form.btnCompareClick();
+        break;
+    case app::Check::DuplicateFiles:
+        ranToEnd = form.btnDoubleSearchClick();
+        break;
+    case app::Check::DuplicateLinks:
+        ranToEnd = form.btnDoubleBookAutorRelClick();
+        break;
+    }
+    console.StartCheck({});
+    return ranToEnd;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    app::CommandLine options;
+    try {
+        options = app::parseCommandLine({argv + 1, argv + argc}, app::Program::Console);
+    } catch (const std::invalid_argument &error) {
+        std::cerr << "dorvil-cli: " << error.what() << '\n'
+                  << app::usage(app::Program::Console);
+        return 2;
+    }
+    if (options.help) {
+        std::cout << app::usage(app::Program::Console);
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "dorvil-cli " DORVIL_VERSION "\n";
+        return 0;
+    }
+
+    app::Console console(std::cout, std::cerr, platform::standardErrorIsTerminal());
+    platform::ScopedUserInterface scopedUi(console);
+    int status = 0;
+    {
+        app::TForm1 form(console, options.programDir);
+        if (form.FormShow()) {
+            for (app::Check check : options.checks)
+                if (!runCheck(form, console, check))
+                    status = 1;
+        } else {
+            status = 1;
+        }
+        if (!form.FormDestroy())
+            status = 1;
+    }
+    return status;
+}

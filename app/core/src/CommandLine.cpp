@@ -1,0 +1,96 @@
+#include "app/CommandLine.h"
+
+#include "platform/FileSystem.h"
+
+#include <array>
+#include <stdexcept>
+#include <string_view>
+
+namespace app {
+namespace {
+
+constexpr std::array kChecks{Check::Compare, Check::DuplicateFiles, Check::DuplicateLinks};
+
+Check checkNamed(std::string_view name)
+{
+    for (Check check : kChecks)
+        if (name == checkName(check))
+            return check;
+    throw std::invalid_argument("unknown check: " + std::string(name));
+}
+
+std::vector<Check> checkList(std::string_view names)
+{
+    std::vector<Check> checks;
+    for (size_t start = 0;;) {
+        const size_t comma = names.find(',', start);
+        checks.push_back(checkNamed(names.substr(start, comma - start)));
+        if (comma == std::string_view::npos)
+            return checks;
+        start = comma + 1;
+    }
+}
+
+} // namespace
+
+const char *checkName(Check check)
+{
+    switch (check) {
+    case Check::Compare:
+        return "compare";
+    case Check::DuplicateFiles:
+        return "duplicate-files";
+    case Check::DuplicateLinks:
+        return "duplicate-links";
+    }
+    return "";
+}
+
+CommandLine parseCommandLine(const std::vector<std::string> &arguments, Program program)
+{
+    CommandLine line;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string &argument = arguments[i];
+        const bool console = program == Program::Console;
+        auto value = [&]() -> const std::string & {
+            if (i + 1 == arguments.size() || arguments[i + 1].empty())
+                throw std::invalid_argument(argument + " needs a value");
+            return arguments[++i];
+        };
+        if (argument == "--dir")
+            line.programDir = platform::programPath(std::filesystem::absolute(value()));
+        else if (console && argument == "--run")
+            line.checks = checkList(value());
+        else if (console && argument == "--help")
+            line.help = true;
+        else if (console && argument == "--version")
+            line.version = true;
+        else
+            throw std::invalid_argument("unknown argument: " + argument);
+    }
+    if (program == Program::Console && line.checks.empty() && !line.help && !line.version)
+        throw std::invalid_argument("--run is required");
+    return line;
+}
+
+std::string usage(Program program)
+{
+    if (program == Program::Window)
+        return "usage: dorvil [--dir FOLDER]\n";
+    return "usage: dorvil-cli [--dir FOLDER] --run CHECK[,CHECK...]\n"
+           "       dorvil-cli --help | --version\n"
+           "\n"
+           "Runs the checks of the library manager folder FOLDER (default: the\n"
+           "program's own folder) without a window, in the given order, as if\n"
+           "their buttons had been clicked. CHECK is one of:\n"
+           "  compare          database-versus-disk comparison\n"
+           "  duplicate-files  records that share one file\n"
+           "  duplicate-links  duplicate (book, author) links\n"
+           "\n"
+           "The preferences come from Dorvil.ini. Log lines go to standard output,\n"
+           "messages to standard error; last.log and Dorvil.ini are written at the end.\n"
+           "Exit status: 0 every check ran to its end, 1 start-up failed or a check\n"
+           "failed or could not run, 2 bad usage.\n";
+}
+
+} // namespace app
