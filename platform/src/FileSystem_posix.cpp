@@ -193,6 +193,14 @@ bool folderExists(std::string_view path)
     return statPath(nativePath(path), info) && S_ISDIR(info.st_mode);
 }
 
+std::optional<FolderIdentity> folderIdentity(std::string_view path)
+{
+    struct stat info;
+    if (!statPath(nativePath(path), info) || !S_ISDIR(info.st_mode))
+        return std::nullopt;
+    return FolderIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
 bool createFolders(std::string_view path)
 {
     fs::path native = nativePath(path);

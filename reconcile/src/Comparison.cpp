@@ -90,7 +90,8 @@ public:
     /// Walks the library root; the number of surplus files found.
     int64_t walk()
     {
-        m_visited.insert(m_libraryReal.native());
+        if (const auto root = platform::folderIdentity(m_run.state.MountPoint))
+            m_visited.insert(*root);
         WalkFolder(m_run.state.MountPoint, m_libraryReal, false);
         return m_found;
     }
@@ -133,7 +134,12 @@ private:
         if (m_moveReal && *childReal == *m_moveReal)
             return 0;
         const bool alias = entry.symlink && IsAtOrBelow(*childReal, m_libraryReal);
-        if (!alias && m_visited.insert(childReal->native()).second)
+        if (alias)
+            return 1;
+        // Each real folder once: a second way into it (a bind mount, a link
+        // outside the library leading back) would walk it again, or forever.
+        const std::optional<platform::FolderIdentity> identity = platform::folderIdentity(path);
+        if (identity && m_visited.insert(*identity).second)
             WalkFolder(path, *childReal, outside || entry.symlink);
         return 1;
     }
@@ -179,7 +185,7 @@ private:
     const std::optional<fs::path> m_moveReal;
     const bool m_moveIsLibrary;
     std::vector<std::string> &m_surplus;
-    std::set<std::string> m_visited;
+    std::set<platform::FolderIdentity> m_visited;
     int64_t m_filesTaken = 0;
     int64_t m_found = 0;
 };

@@ -81,6 +81,20 @@ INSTANTIATE_TEST_SUITE_P(
         CaseLookup{"missing_folder", {"d/a.zip"}, "x\\a.zip", ""}),
     [](const auto &row) { return std::string(row.param.name); });
 
+TEST_F(FileSystem, AFolderIsTheSameWhateverNameReachesIt)
+{
+    m_temp.write("Книги/a.zip");
+    m_temp.write("other/b.zip");
+    std::filesystem::create_directory_symlink(m_temp.native() / "Книги", m_temp.native() / "link");
+    const auto books = folderIdentity(m_temp.program("Книги\\"));
+    ASSERT_TRUE(books);
+    EXPECT_EQ(folderIdentity(m_temp.program("link\\")), books);
+    EXPECT_EQ(folderIdentity(m_temp.program("КНИГИ")), books);
+    EXPECT_NE(folderIdentity(m_temp.program("other\\")), books);
+    EXPECT_FALSE(folderIdentity(m_temp.program("Книги\\a.zip")));
+    EXPECT_FALSE(folderIdentity(m_temp.program("none\\")));
+}
+
 TEST_F(FileSystem, UnrepresentableNamesAreListedWithQuestionMarksButNeverReached)
 {
     m_temp.write("d/a\xC3\xA4.zip", "umlaut");

@@ -4,6 +4,7 @@
 // Functions that can fail return false (or nothing) and leave the reason in
 // lastErrorText(), the way the system calls they stand in for do.
 
+#include <compare>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -41,6 +42,16 @@ struct FolderEntry {
 
 bool fileExists(std::string_view path); ///< a folder does not count
 bool folderExists(std::string_view path);
+
+/// What tells a folder apart whatever name it is reached by (links followed):
+/// the device and the index of its node.
+struct FolderIdentity {
+    uint64_t device = 0;
+    uint64_t node = 0;
+    auto operator<=>(const FolderIdentity &) const = default;
+};
+/// Nothing when the path names no existing folder.
+std::optional<FolderIdentity> folderIdentity(std::string_view path);
 /// Creates the folder and any missing parents; true when it exists afterwards.
 bool createFolders(std::string_view path);
 /// Every entry but "." and "..", hidden ones included; empty when the folder
