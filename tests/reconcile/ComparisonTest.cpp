@@ -3,6 +3,7 @@
 #include "NameList.h"
 
 #include "FileContents.h"
+#include "LibraryFiles.h"
 #include "RunFixture.h"
 
 #include "platform/Text.h"
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <ostream>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -63,7 +65,7 @@ protected:
     Lines compare(bool filesStay = true)
     {
         openBooks();
-        const std::vector<std::string> before = contents();
+        const std::multiset<std::string> before = contents();
         m_frontEnd.lines.clear();
         reconcile::Run current = run();
         reconcile::CompareDatabaseWithDisk(current);
@@ -112,16 +114,9 @@ protected:
         return names;
     }
 
-    std::vector<std::string> contents() const
+    std::multiset<std::string> contents() const
     {
-        std::vector<std::string> all;
-        for (const fs::path &top : {nativeLibrary(), nativeMoved()})
-            for (const auto &entry : fs::recursive_directory_iterator(
-                     top, fs::directory_options::skip_permission_denied))
-                if (entry.symlink_status().type() == fs::file_type::regular)
-                    all.push_back(readFile(entry.path()));
-        std::sort(all.begin(), all.end());
-        return all;
+        return testing_support::fileContents({nativeLibrary(), nativeMoved()});
     }
 
     int m_lastBookId = 0;

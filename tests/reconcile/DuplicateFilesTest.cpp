@@ -73,9 +73,7 @@ protected:
 
     std::multiset<std::string> files() const
     {
-        auto all = reconcile_test::fileContents(nativeLibrary());
-        all.merge(reconcile_test::fileContents(nativeMoved()));
-        return all;
+        return testing_support::fileContents({nativeLibrary(), nativeMoved()});
     }
 
     /// BOOKID=OLDID of every record, in BOOKID order (OLDID NULL as <null>).

@@ -11,48 +11,7 @@
 #include <cstdlib>
 
 namespace reconcile_test {
-namespace {
-
 namespace fs = std::filesystem;
-
-std::string shellQuoted(const std::string &text)
-{
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-} // namespace
-
-std::string fb2Document(std::string_view id)
-{
-    return "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n"
-           "<FictionBook xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\">\r\n"
-           "<description><document-info>\r\n"
-           "<id>" +
-           std::string(id) +
-           "</id>\r\n"
-           "</document-info></description>\r\n"
-           "<body><p>text</p></body></FictionBook>\r\n";
-}
-
-void writeZip(const fs::path &archive, const std::vector<ArchiveEntry> &entries, bool stored)
-{
-    testing_support::TempFolder staging;
-    std::string names;
-    for (const ArchiveEntry &entry : entries) {
-        const fs::path file = staging.write(entry.name, entry.content);
-        if (entry.readOnly)
-            fs::permissions(file,
-                            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-        names += " " + shellQuoted(entry.name);
-    }
-    fs::create_directories(archive.parent_path());
-    const std::string command = "cd " + shellQuoted(staging.native().string()) + " && zip -q -X " +
-                                (stored ? "-0 " : "") + shellQuoted(archive.string()) + names;
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-}
 
 std::vector<std::string> queryTexts(db::TDbDatabase &database, db::TComponent &owner,
                                     const std::string &sql)
@@ -80,15 +39,6 @@ std::string thrownBy(const std::function<void()> &action)
         return error.what();
     }
     return "no error";
-}
-
-std::multiset<std::string> fileContents(const fs::path &folder)
-{
-    std::multiset<std::string> contents;
-    for (const fs::directory_entry &entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            contents.insert(testing_support::readFile(entry.path()));
-    return contents;
 }
 
 OtherAttachment::OtherAttachment(const fs::path &database)

@@ -1,11 +1,12 @@
 #pragma once
-// What the duplicate-check tests need beside the run fixture: book archives
-// made by the zip tool, a second attachment of the catalogue that holds rows
-// the way another program would, the rows of a query, and the contents of a
-// folder tree for the nothing-lost comparison.
+// What the duplicate-check tests need beside the run fixture and the book
+// files: a second attachment of the catalogue that holds rows
+// the way another program would, and the rows of a query.
 
 #include "db/Component.h"
 #include "db/DbDatabase.h"
+
+#include "LibraryFiles.h"
 
 #include <filesystem>
 #include <functional>
@@ -16,19 +17,9 @@
 
 namespace reconcile_test {
 
-struct ArchiveEntry {
-    std::string name; ///< path inside the archive, UTF-8, "/" between folders
-    std::string content;
-    bool readOnly = false;
-};
-
-/// An FB2 document whose id element holds `id`.
-std::string fb2Document(std::string_view id);
-
-/// Writes a ZIP archive with the zip tool (entries deflated, or stored when
-/// `stored`). Fails the test when the tool fails.
-void writeZip(const std::filesystem::path &archive, const std::vector<ArchiveEntry> &entries,
-              bool stored = false);
+using testing_support::ArchiveEntry;
+using testing_support::fb2Document;
+using testing_support::writeZip;
 
 /// Column 0 of every row of `sql`, as text, read in a transaction of its own.
 std::vector<std::string> queryTexts(db::TDbDatabase &database, db::TComponent &owner,
@@ -36,9 +27,6 @@ std::vector<std::string> queryTexts(db::TDbDatabase &database, db::TComponent &o
 
 /// The message of what `action` throws; "no error" when it throws nothing.
 std::string thrownBy(const std::function<void()> &action);
-
-/// The contents of every file under `folder`, as a multiset.
-std::multiset<std::string> fileContents(const std::filesystem::path &folder);
 
 /// A second attachment of a database with a transaction of the program's
 /// kind (write, nowait, read committed) that stays open until destruction,
