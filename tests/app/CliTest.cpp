@@ -3,15 +3,24 @@
 // last.log, Dorvil.ini and the database compared with what is expected.
 
 #include "FileContents.h"
+#include "LibraryFiles.h"
 #include "ProgramFolder.h"
+#include "TestDatabase.h"
 
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
+#include "db/DbDataSet.h"
+#include "db/DbDatabase.h"
+#include "db/DbQuery.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -147,6 +156,177 @@ TEST(CliRun, CompareIsRefusedInWorkModeZeroAndTheOtherChecksStillRun)
     EXPECT_NE(err[1].find("compare"), std::string::npos) << result.err;
     EXPECT_NE(result.out.find("Дубли не найдены\n"), std::string::npos) << result.out;
     EXPECT_EQ(result.out.find("Сверка базы с файлами"), std::string::npos) << result.out;
+}
+
+/// The lines of a run's log without the date line that follows each title.
+std::vector<std::string> withoutDates(std::vector<std::string> lines, const std::string &title)
+{
+    for (size_t i = 0; i + 1 < lines.size(); ++i)
+        if (lines[i] == title)
+            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    return lines;
+}
+
+std::string programFolder(const fs::path &native)
+{
+    return platform::ansiToUtf8(platform::programPath(native)) + "\\";
+}
+
+std::multiset<std::string> libraryFiles(const ProgramFolder &folder)
+{
+    return testing_support::fileContents({folder.native("library"), folder.native("moved")});
+}
+
+TEST(CliRun, CompareListsAndMovesAndLosesNothing)
+{
+    const ProgramFolder folder(
+        "insert into BOOK (BOOKID, FILENAME) values (1, 'a\\1.zip');"
+        "insert into BOOK (BOOKID, FILENAME) values (2, 'a\\gone.zip');"
+        "insert into BOOK (BOOKID, FILENAME) values (3, 'КНИГИ\\Война.zip');");
+    ASSERT_EQ(folder.failure, "");
+    folder.write("library/a/1.zip", "one");
+    folder.write("library/a/extra.zip", "extra");
+    folder.write("library/Книги/война.zip", "war");
+    folder.write("library/root.zip", "root");
+    fs::create_directories(folder.native("library/empty"));
+    const auto before = libraryFiles(folder);
+
+    Result result = runCli(folder, dirOf(folder) + " --run compare");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    const std::string title = "Сверка базы с файлами";
+    std::vector<std::string> out = withoutDates(splitAt(result.out, "\n"), title);
+    ASSERT_EQ(out.size(), 11u) << result.out;
+    // The walk's lines come in the file system's listing order.
+    std::sort(out.begin() + 7, out.begin() + 10);
+    const std::string moved = programFolder(folder.native("moved"));
+    EXPECT_EQ(out, (std::vector<std::string>{
+                       "", title, "Ссылки из базы на несуществующие файлы", "a\\gone.zip",
+                       "Найдено файлов - 1", "", "Файлы, для которых нет ссылки в базе",
+                       programFolder(folder.native("library")) +
+                           "empty\\ - пустая директория. Переношу в - " + moved + "empty",
+                       "a\\extra.zip", "root.zip", "Найдено файлов - 2"}));
+
+    EXPECT_EQ(readFile(folder.native("moved/a/extra.zip")), "extra");
+    EXPECT_TRUE(fs::is_directory(folder.native("moved/empty")));
+    EXPECT_EQ(readFile(folder.native("library/root.zip")), "root");
+    EXPECT_EQ(libraryFiles(folder), before);
+    // The comparison took the move folder from the edit box, with its backslash.
+    EXPECT_NE(readFile(folder.native("manager/Dorvil.ini"))
+                  .find("MoveTo=" + platform::utf8ToAnsi(moved) + "\r\n"),
+              std::string::npos);
+}
+
+TEST(CliRun, ACheckEndingWithAnErrorMakesTheRunFail)
+{
+    const ProgramFolder folder("insert into BOOK (BOOKID, FILENAME) values (1, 'a.zip');");
+    fs::remove_all(folder.native("library"));
+    Result result = runCli(folder, dirOf(folder) + " --run compare");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "Папка библиотеки не найдена: " + programFolder(folder.native("library")) + "\n");
+    EXPECT_EQ(splitAt(result.out, "\n").size(), 3u) << result.out; // the run header alone
+}
+
+TEST(CliRun, DuplicateFilesKeepTheRecordsOfTheFilesOwnIdentifier)
+{
+    const ProgramFolder folder("insert into BOOK (BOOKID, FILENAME, OLDID, BOOKNAME) values (1, "
+                               "'d\\shared.zip', 'ID-A', 'Книга 1');"
+                               "insert into BOOK (BOOKID, FILENAME, OLDID, BOOKNAME) values (2, "
+                               "'d\\shared.zip', 'ID-B', 'Книга 2');"
+                               "insert into BOOK (BOOKID, FILENAME, OLDID, BOOKNAME) values (3, "
+                               "'d\\shared.zip', '', 'Книга 3');"
+                               "insert into BOOK (BOOKID, FILENAME, OLDID, BOOKNAME) values (4, "
+                               "'e\\lost.zip', 'X', 'Book 4');"
+                               "insert into BOOK (BOOKID, FILENAME, OLDID, BOOKNAME) values (5, "
+                               "'e\\lost.zip', 'Y', 'Book 5');"
+                               "insert into BOOK_AUTOR (ID, BOOKID, AUTORID) values (1, 2, 9);",
+                               1, "DelDoubleRec=1\r\nIdNotFound=2\r\n");
+    ASSERT_EQ(folder.failure, "");
+    testing_support::writeZip(folder.native("library/d/shared.zip"),
+                              {{"book.fb2", testing_support::fb2Document("ID-A")}});
+    const auto before = libraryFiles(folder);
+
+    Result result = runCli(folder, dirOf(folder) + " --run duplicate-files");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    const std::string title = "Поиск записей в базе, ссылающихся на один файл";
+    EXPECT_EQ(withoutDates(splitAt(result.out, "\n"), title),
+              (std::vector<std::string>{
+                  "", title, "d\\shared.zip - 3", "  fb2 file id - ID-A", "  Книга 1 ID - ID-A",
+                  "  Книга 2 ID - ID-B", "  Книга 3 ID - ", "  Запись с ID ID-B удалена",
+                  "e\\lost.zip - 2",
+                  "  !!!! не могу извлечь ID fb2 файла! - файл " +
+                      programFolder(folder.native("library")) + "e\\lost.zip не существует",
+                  "  Book 4 ID - X", "  Book 5 ID - Y", "  Запись с ID X удалена",
+                  "  Запись с ID Y удалена", "Найдено дублей -2"}));
+    EXPECT_EQ(testing_support::queryValues(folder.native("catalogue.fdb"),
+                                           "select BOOKID from BOOK order by BOOKID"),
+              (std::vector<std::string>{"1", "3"}));
+    // The procedure removed the deleted book's links with it.
+    EXPECT_EQ(testing_support::queryValues(folder.native("catalogue.fdb"),
+                                           "select count(*) from BOOK_AUTOR"),
+              std::vector<std::string>{"0"});
+    EXPECT_EQ(libraryFiles(folder), before);
+}
+
+// Over a real server: another program holds one pair's rows, so its deletion
+// is refused; the refusal is logged with the server's message and the next
+// pair is cleaned all the same.
+TEST(LoopbackServer, DuplicateLinksLogARefusedDeletionAndGoOn)
+{
+    const ProgramFolder folder({}, 1, "DelDoubleRec=1\r\n");
+    const std::string database = "localhost/" DORVIL_FB_SERVER_PORT ":" DORVIL_FB_SERVER_DIR
+                                 "/cli-links-" +
+                                 std::to_string(getpid()) + ".fdb";
+    ASSERT_EQ(testing_support::detail::runIsql(
+                  database, 3, true,
+                  "insert into BOOK_AUTOR (ID, BOOKID, AUTORID) values (1, 1, 2);"
+                  "insert into BOOK_AUTOR (ID, BOOKID, AUTORID) values (2, 1, 2);"
+                  "insert into BOOK_AUTOR (ID, BOOKID, AUTORID) values (3, 5, 6);"
+                  "insert into BOOK_AUTOR (ID, BOOKID, AUTORID) values (4, 5, 6);",
+                  folder.native("server-catalogue")),
+              "");
+    folder.writeManagerSettings(1, database);
+
+    db::TComponent owner(nullptr, "Other");
+    db::TDbDatabase connection(&owner, "Database");
+    db::TDbTransaction transaction(&owner, "Transaction");
+    connection.SetSQLDialect(3);
+    connection.SetDefaultTransaction(&transaction);
+    transaction.SetDefaultDatabase(&connection);
+    connection.SetDBName(database);
+    connection.SetDBParams({"user_name=SYSDBA", "password=testpass"});
+    connection.SetConnected(true);
+    transaction.StartTransaction();
+    db::TDbQuery hold(&owner, "Hold");
+    hold.SetDatabase(&connection);
+    hold.SetTransaction(&transaction);
+    hold.SQL().SetText("update BOOK_AUTOR set AUTORID = AUTORID where BOOKID = 1");
+    hold.ExecQuery();
+
+    Result result = runCli(folder, dirOf(folder) + " --run duplicate-links");
+    transaction.Rollback();
+    EXPECT_EQ(result.status, 0) << result.err;
+    const std::vector<std::string> out = splitAt(result.out, "\n");
+    ASSERT_GE(out.size(), 7u) << result.out;
+    EXPECT_EQ(out[3], "BOOKID=1 AUTORID=2 - 2");
+    EXPECT_EQ(out[4], "  !!! Ошибка BOOKID=1 AUTORID=2 - Form1.DbQuery1:");
+    EXPECT_NE(result.out.find("concurrent update"), std::string::npos) << result.out;
+    EXPECT_EQ(out[out.size() - 2], "BOOKID=5 AUTORID=6 - 2");
+    EXPECT_EQ(out.back(), "  Почищено BOOKID=5 AUTORID=6");
+
+    transaction.StartTransaction();
+    db::TDbDataSet rows(&owner, "Rows");
+    rows.SetDatabase(&connection);
+    rows.SetTransaction(&transaction);
+    rows.SelectSQL().SetText("select ID from BOOK_AUTOR order by ID");
+    rows.Open();
+    std::vector<std::string> ids;
+    for (rows.MoveFirst(); !rows.AtEnd(); rows.MoveNext())
+        ids.push_back(rows.Field(0).AsText());
+    rows.Close();
+    EXPECT_EQ(ids, (std::vector<std::string>{"1", "2", "3"}));
 }
 
 } // namespace

@@ -26,6 +26,7 @@ public:
         std::filesystem::create_directories(native("library"));
         std::filesystem::create_directories(native("moved"));
         std::filesystem::create_directories(native("manager"));
+        std::filesystem::create_directories(native("systemp"));
         failure =
             makeDatabase(native("catalogue.fdb"), 3, true, platform::utf8ToAnsi(catalogueSql));
         writeManagerSettings(workMode);

@@ -22,22 +22,24 @@ inline const char *const kCatalogueSchema = DORVIL_CATALOGUE_SCHEMA;
 
 namespace detail {
 
-/// Runs isql to create the database; empty when it worked, else what isql said.
-inline std::string runIsql(const std::filesystem::path &file, int dialect, bool withSchema,
-                           const std::string &moreSql)
+/// Runs isql to create the database (a file, or a server's connect string),
+/// with its script and output beside `scratch`; empty when it worked, else
+/// what isql said.
+inline std::string runIsql(const std::string &file, int dialect, bool withSchema,
+                           const std::string &moreSql, const std::filesystem::path &scratch)
 {
-    const std::filesystem::path script = file.string() + ".sql";
+    const std::filesystem::path script = scratch.string() + ".sql";
     {
         std::ofstream out(script, std::ios::binary);
         out << "SET SQL DIALECT " << dialect << ";\n"
-            << "CREATE DATABASE '" << file.string()
+            << "CREATE DATABASE '" << file
             << "' USER 'SYSDBA' PASSWORD 'testpass' DEFAULT CHARACTER SET NONE;\n";
         if (withSchema)
             out << readFile(kCatalogueSchema);
         if (!moreSql.empty())
             out << moreSql << "\nCOMMIT;\n";
     }
-    const std::filesystem::path log = file.string() + ".log";
+    const std::filesystem::path log = scratch.string() + ".log";
     const std::string command =
         "isql-fb -q -b -i '" + script.string() + "' >'" + log.string() + "' 2>&1";
     if (std::system(command.c_str()) == 0)
@@ -63,7 +65,8 @@ inline std::string makeDatabase(const std::filesystem::path &file, int dialect, 
     if (found == made.end()) {
         const std::filesystem::path original =
             templates.native() / ("template" + std::to_string(made.size()) + ".fdb");
-        if (std::string failure = detail::runIsql(original, dialect, withSchema, moreSql);
+        if (std::string failure =
+                detail::runIsql(original.string(), dialect, withSchema, moreSql, original);
             !failure.empty())
             return failure;
         found = made.emplace(key, original).first;

@@ -7,6 +7,7 @@
 #include "ProgramFolder.h"
 
 #include "FileContents.h"
+#include "LibraryFiles.h"
 #include "RecordingUserInterface.h"
 
 #include "platform/Text.h"
@@ -304,6 +305,7 @@ private slots:
     {
         open();
         QTest::mouseClick(control<QPushButton>("btnDoubleBookAutorRel"), Qt::LeftButton);
+        QCOMPARE(m_ui.eventPumps, 0); // the link check never lets the window in
         m_window->AddLine(platform::utf8ToAnsi("первая\r\nвторая"));
         const QStringList lines = memoLines();
         QCOMPARE(lines.value(0), QString(""));
@@ -318,6 +320,30 @@ private slots:
         QVERIFY(saved.starts_with(
             "\r\n" + platform::utf8ToAnsi("Поиск дублей bookid,autorid в таблице book_autor")));
         QVERIFY(saved.ends_with(platform::utf8ToAnsi("вторая\r\nзаметка\r\n")));
+    }
+
+    void duplicateFilesRunInTheWindow()
+    {
+        open("insert into BOOK (BOOKID, FILENAME, OLDID, BOOKNAME) values (1, 'd\\s.zip', 'ID-A', "
+             "'A');"
+             "insert into BOOK (BOOKID, FILENAME, OLDID, BOOKNAME) values (2, 'd\\s.zip', 'ID-B', "
+             "'B');",
+             1, "DelDoubleRec=1\r\n");
+        testing_support::writeZip(m_folder->native("library/d/s.zip"),
+                                  {{"b.fb2", testing_support::fb2Document("ID-A")}});
+        QVERIFY(std::filesystem::exists(m_folder->native("library/d/s.zip")));
+        QTest::mouseClick(control<QPushButton>("btnDoubleSearch"), Qt::LeftButton);
+        const QStringList lines = memoLines();
+        QVERIFY(lines.contains("  fb2 file id - ID-A"));
+        QVERIFY(lines.contains("  Запись с ID ID-B удалена"));
+        QCOMPARE(lines.last(), QString("Найдено дублей -1"));
+        QVERIFY(m_ui.eventPumps > 0); // while the archive was read
+        QCOMPARE(buttons(), QString("11110"));
+        QVERIFY(m_window->form().DbDataSet1.Active());
+        QVERIFY(!m_window->form().DbDataSet1.Filtered());
+        QCOMPARE(m_window->form().DbDataSet1.ServerRecordCount(), 1);
+        QVERIFY(m_ui.errors.empty());
+        QVERIFY(m_ui.busyChanges.empty()); // the duplicate checks leave the cursor alone
     }
 
     void preferencesAtExitAreWritten()
