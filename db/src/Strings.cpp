@@ -47,6 +47,17 @@ void TStrings::Assign(std::vector<std::string> lines)
     change(std::move(lines));
 }
 
+std::string SqlStringLiteral(std::string_view text)
+{
+    std::string literal = "'";
+    for (char c : text) {
+        literal += c;
+        if (c == '\'')
+            literal += '\'';
+    }
+    return literal + "'";
+}
+
 std::string TStrings::Text() const
 {
     std::string text;

@@ -6,6 +6,7 @@
 #include "Relocation.h"
 
 #include "db/DbDataSet.h"
+#include "db/Strings.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -34,20 +35,6 @@ const std::string kFoundDuplicates = platform::utf8ToAnsi("Найдено дуб
 
 /// The radio items of the policy for a file whose identifier no record has.
 enum Policy { ChangeNothing = 0, SetFirstId = 1, DeleteAll = 2 };
-
-// Apostrophes doubled: a name such as O'Brien.zip would otherwise end the
-// literal early (the filter then fails) and an identifier holding one would
-// break the UPDATE.
-std::string sqlLiteral(std::string_view text)
-{
-    std::string literal = "'";
-    for (char c : text) {
-        literal += c;
-        if (c == '\'')
-            literal += '\'';
-    }
-    return literal + "'";
-}
 
 std::string pairName(const std::string &line)
 {
@@ -126,7 +113,7 @@ private:
     {
         if (m_nullName)
             return "FILENAME IS NULL AND FILENAME <> ''";
-        return "FILENAME = " + sqlLiteral(m_fileName);
+        return "FILENAME = " + db::SqlStringLiteral(m_fileName);
     }
 
     void ListRecords()
@@ -182,9 +169,10 @@ private:
 
     bool SetOldId(const std::string &bookId, const std::string &id)
     {
-        return ExecuteModification(
-            m_run, "update book set OLDID = " + sqlLiteral(id) + " where bookid = " + bookId,
-            ErrorText);
+        return ExecuteModification(m_run,
+                                   "update book set OLDID = " + db::SqlStringLiteral(id) +
+                                       " where bookid = " + bookId,
+                                   ErrorText);
     }
 
     void DeleteOtherRecords(size_t start)

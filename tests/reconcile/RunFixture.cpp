@@ -2,6 +2,7 @@
 
 #include "TestDatabase.h"
 
+#include "db/Strings.h"
 #include "platform/Locale.h"
 #include "platform/Text.h"
 
@@ -18,13 +19,7 @@ namespace {
 
 std::string quoted(std::string_view utf8)
 {
-    std::string text = "'";
-    for (char c : ansi(utf8)) {
-        text += c;
-        if (c == '\'')
-            text += '\'';
-    }
-    return text + "'";
+    return db::SqlStringLiteral(ansi(utf8));
 }
 
 } // namespace

@@ -42,4 +42,8 @@ private:
 /// Splits a text at CR LF, LF or CR; a final line break starts no new line.
 std::vector<std::string> SplitLines(std::string_view text);
 
+/// The text as an SQL string literal: in apostrophes, each of its own
+/// apostrophes doubled, so a name such as O'Brien.zip stays one literal.
+std::string SqlStringLiteral(std::string_view text);
+
 } // namespace db
