@@ -5,6 +5,7 @@
 #include "FileContents.h"
 #include "LibraryFiles.h"
 #include "ProgramFolder.h"
+#include "RunProgram.h"
 #include "TestDatabase.h"
 
 #include "platform/Text.h"
@@ -15,7 +16,6 @@
 #include "db/DbDatabase.h"
 #include "db/DbQuery.h"
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,22 +30,11 @@ namespace fs = std::filesystem;
 using testing_support::ProgramFolder;
 using testing_support::readFile;
 
-struct Result {
-    int status = -1;
-    std::string out, err; ///< as written, UTF-8
-};
+using Result = testing_support::ProgramResult;
 
 Result runCli(const ProgramFolder &folder, const std::string &arguments)
 {
-    const fs::path out = folder.native("stdout.txt"), err = folder.native("stderr.txt");
-    const std::string command = std::string("'") + DORVIL_CLI + "' " + arguments + " >'" +
-                                out.string() + "' 2>'" + err.string() + "'";
-    Result result;
-    const int raw = std::system(command.c_str());
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = readFile(out);
-    result.err = readFile(err);
-    return result;
+    return testing_support::runProgram(DORVIL_CLI, arguments, folder.native());
 }
 
 std::string dirOf(const ProgramFolder &folder)
@@ -53,18 +42,7 @@ std::string dirOf(const ProgramFolder &folder)
     return "--dir '" + folder.native("manager").string() + "'";
 }
 
-std::vector<std::string> splitAt(const std::string &text, const std::string &separator)
-{
-    std::vector<std::string> lines;
-    for (size_t start = 0; start < text.size();) {
-        const size_t end = text.find(separator, start);
-        lines.push_back(text.substr(start, end - start));
-        if (end == std::string::npos)
-            break;
-        start = end + separator.size();
-    }
-    return lines;
-}
+using testing_support::linesOf;
 
 TEST(CliUsage, HelpVersionAndBadUsage)
 {
@@ -123,7 +101,7 @@ TEST(CliRun, LogGoesToStandardOutputInUtf8AndToLastLogIn1251)
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
 
-    const std::vector<std::string> out = splitAt(result.out, "\n");
+    const std::vector<std::string> out = linesOf(result.out);
     ASSERT_EQ(out.size(), 5u) << result.out;
     EXPECT_EQ(out[0], "");
     EXPECT_EQ(out[1], "Поиск дублей bookid,autorid в таблице book_autor");
@@ -150,7 +128,7 @@ TEST(CliRun, CompareIsRefusedInWorkModeZeroAndTheOtherChecksStillRun)
     const ProgramFolder folder({}, 0);
     Result result = runCli(folder, dirOf(folder) + " --run compare,duplicate-links");
     EXPECT_EQ(result.status, 1);
-    const std::vector<std::string> err = splitAt(result.err, "\n");
+    const std::vector<std::string> err = linesOf(result.err);
     ASSERT_GE(err.size(), 2u) << result.err;
     EXPECT_EQ(err[0], "Книги хранятся в базе! Сравнение файлов и базы лишено смысла!");
     EXPECT_NE(err[1].find("compare"), std::string::npos) << result.err;
@@ -195,7 +173,7 @@ TEST(CliRun, CompareListsAndMovesAndLosesNothing)
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
     const std::string title = "Сверка базы с файлами";
-    std::vector<std::string> out = withoutDates(splitAt(result.out, "\n"), title);
+    std::vector<std::string> out = withoutDates(linesOf(result.out), title);
     ASSERT_EQ(out.size(), 11u) << result.out;
     // The walk's lines come in the file system's listing order.
     std::sort(out.begin() + 7, out.begin() + 10);
@@ -225,7 +203,7 @@ TEST(CliRun, ACheckEndingWithAnErrorMakesTheRunFail)
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err,
               "Папка библиотеки не найдена: " + programFolder(folder.native("library")) + "\n");
-    EXPECT_EQ(splitAt(result.out, "\n").size(), 3u) << result.out; // the run header alone
+    EXPECT_EQ(linesOf(result.out).size(), 3u) << result.out; // the run header alone
 }
 
 TEST(CliRun, DuplicateFilesKeepTheRecordsOfTheFilesOwnIdentifier)
@@ -251,7 +229,7 @@ TEST(CliRun, DuplicateFilesKeepTheRecordsOfTheFilesOwnIdentifier)
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
     const std::string title = "Поиск записей в базе, ссылающихся на один файл";
-    EXPECT_EQ(withoutDates(splitAt(result.out, "\n"), title),
+    EXPECT_EQ(withoutDates(linesOf(result.out), title),
               (std::vector<std::string>{
                   "", title, "d\\shared.zip - 3", "  fb2 file id - ID-A", "  Книга 1 ID - ID-A",
                   "  Книга 2 ID - ID-B", "  Книга 3 ID - ", "  Запись с ID ID-B удалена",
@@ -308,7 +286,7 @@ TEST(LoopbackServer, DuplicateLinksLogARefusedDeletionAndGoOn)
     Result result = runCli(folder, dirOf(folder) + " --run duplicate-links");
     transaction.Rollback();
     EXPECT_EQ(result.status, 0) << result.err;
-    const std::vector<std::string> out = splitAt(result.out, "\n");
+    const std::vector<std::string> out = linesOf(result.out);
     ASSERT_GE(out.size(), 7u) << result.out;
     EXPECT_EQ(out[3], "BOOKID=1 AUTORID=2 - 2");
     EXPECT_EQ(out[4], "  !!! Ошибка BOOKID=1 AUTORID=2 - Form1.DbQuery1:");
