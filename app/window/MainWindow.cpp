@@ -21,12 +21,17 @@
 #include <QStatusBar>
 #include <QStyleFactory>
 #include <QTextBlock>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <chrono>
+#include <utility>
 
 namespace app {
 namespace {
+
+constexpr std::chrono::milliseconds kLogFlushInterval{200};
 
 const char *const kCaption = "Сверка базы для bokvard 1.4.2.1 ";
 const char *const kRadioItems[] = {"Не менять ничего", "Изменять ID первой записи на ID файла",
@@ -61,6 +66,10 @@ MainWindow::MainWindow(std::string programDir, const reconcile::Clock &clock)
     setObjectName("Form1");
     setWindowTitle(QString::fromUtf8(kCaption));
     createControls();
+    m_logFlush = new QTimer(this);
+    m_logFlush->setSingleShot(true);
+    m_logFlush->setInterval(kLogFlushInterval);
+    connect(m_logFlush, &QTimer::timeout, this, &MainWindow::flushLog);
     setTabOrder();
     connectButtons();
     resize(632, 471);
@@ -214,27 +223,46 @@ void MainWindow::btnSelDirClick()
 
 void MainWindow::AddLine(std::string_view text)
 {
-    const std::vector<std::string> lines =
-        text.empty() ? std::vector<std::string>{""} : db::SplitLines(text);
+    if (text.empty())
+        m_pendingLog.push_back(QString());
+    for (const std::string &line : text.empty() ? std::vector<std::string>{} : db::SplitLines(text))
+        m_pendingLog.push_back(fromAnsi(line));
+    // Laying out and painting the pane costs far more than finding a line,
+    // so during a run the lines reach it in batches, a few times a second.
+    if (!m_busy)
+        flushLog();
+    else if (!m_logFlush->isActive())
+        m_logFlush->start();
+}
+
+void MainWindow::flushLog()
+{
+    m_logFlush->stop();
+    if (m_pendingLog.isEmpty())
+        return;
     QScrollBar *scrollBar = Memo1->verticalScrollBar();
     const bool following = scrollBar->value() == scrollBar->maximum();
     QTextCursor cursor(Memo1->document());
+    cursor.beginEditBlock();
     cursor.movePosition(QTextCursor::End);
-    for (const std::string &line : lines) {
+    for (const QString &line : std::as_const(m_pendingLog)) {
         // The empty pane's only block takes the first line; after that, even
         // a blank line is a block of its own (appending to an empty-looking
         // pane would fill that block again).
         if (m_logStarted || !Memo1->document()->isEmpty())
             cursor.insertBlock();
-        cursor.insertText(fromAnsi(line));
+        cursor.insertText(line);
         m_logStarted = true;
     }
+    cursor.endEditBlock();
+    m_pendingLog.clear();
     if (following)
         scrollBar->setValue(scrollBar->maximum());
 }
 
 std::vector<std::string> MainWindow::LogLines()
 {
+    flushLog();
     std::vector<std::string> lines;
     const QTextDocument *document = Memo1->document();
     if (!m_logStarted && document->isEmpty())
@@ -254,6 +282,9 @@ void MainWindow::SetProgress(int percent)
 
 void MainWindow::SetBusy(bool busy)
 {
+    m_busy = busy;
+    if (!busy)
+        flushLog();
     btnCompare->setEnabled(!busy && m_form.WorkMode != 0);
     btnDoubleSearch->setEnabled(!busy);
     btnDoubleBookAutorRel->setEnabled(!busy);

@@ -6,6 +6,7 @@
 #include "app/FrontEnd.h"
 #include "app/TForm1.h"
 
+#include <QStringList>
 #include <QWidget>
 
 class QButtonGroup;
@@ -18,6 +19,7 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QStatusBar;
+class QTimer;
 
 namespace app {
 
@@ -58,12 +60,17 @@ private:
     /// happens once the run is over.
     void runClick(bool (TForm1::*handler)());
     void setIdNotFound(int index);
+    /// Puts the lines added since the last call into the log pane.
+    void flushLog();
 
     TForm1 m_form;
     bool m_shown = false;
     bool m_running = false;
     bool m_closePending = false;
     bool m_logStarted = false;
+    bool m_busy = false;
+    QStringList m_pendingLog;
+    QTimer *m_logFlush = nullptr;
 
     QWidget *Panel2 = nullptr;
     QPushButton *btnCompare = nullptr;

@@ -184,19 +184,19 @@ void forgetFolderListings()
 bool fileExists(std::string_view path)
 {
     struct stat info;
-    return statPath(nativePath(path), info) && !S_ISDIR(info.st_mode);
+    return detail::statResolved(path, info) && !S_ISDIR(info.st_mode);
 }
 
 bool folderExists(std::string_view path)
 {
     struct stat info;
-    return statPath(nativePath(path), info) && S_ISDIR(info.st_mode);
+    return detail::statResolved(path, info) && S_ISDIR(info.st_mode);
 }
 
 std::optional<FolderIdentity> folderIdentity(std::string_view path)
 {
     struct stat info;
-    if (!statPath(nativePath(path), info) || !S_ISDIR(info.st_mode))
+    if (!detail::statResolved(path, info) || !S_ISDIR(info.st_mode))
         return std::nullopt;
     return FolderIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
 }
@@ -232,8 +232,12 @@ std::vector<FolderEntry> listFolder(std::string_view folder)
         bool lossy = false;
         FolderEntry entry{detail::listedName(name, lossy), EntryKind::Other, false, false};
         struct stat info;
-        entry.symlink = fstatat(dirfd(dir), item->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-                        S_ISLNK(info.st_mode);
+        // The entry's type comes with the listing on most file systems, which
+        // saves a second stat per entry.
+        entry.symlink = item->d_type == DT_UNKNOWN
+                            ? fstatat(dirfd(dir), item->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                                  S_ISLNK(info.st_mode)
+                            : item->d_type == DT_LNK;
         if (fstatat(dirfd(dir), item->d_name, &info, 0) == 0) {
             entry.kind = S_ISDIR(info.st_mode)   ? EntryKind::Folder
                          : S_ISREG(info.st_mode) ? EntryKind::File

@@ -140,18 +140,26 @@ std::string listedName(const std::string &native, bool &lossy)
     return ansi;
 }
 
-fs::path resolvePath(std::string_view programPath)
+namespace {
+
+std::string directSpelling(std::string_view programPath)
 {
     std::string direct = ansiToUtf8(programPath);
     std::replace(direct.begin(), direct.end(), '\\', '/');
     while (direct.size() > 1 && direct.back() == '/')
         direct.pop_back();
-    // The common case, an existing path spelt exactly, costs one system
-    // call. A '?' may stand for a character 1251 cannot spell, so such paths
-    // always go through the listings.
-    if (programPath.find('?') == std::string_view::npos && exists(direct))
-        return direct;
+    return direct;
+}
 
+// A '?' may stand for a character 1251 cannot spell, so such paths always go
+// through the listings.
+bool mayBeSpeltDirectly(std::string_view programPath)
+{
+    return programPath.find('?') == std::string_view::npos;
+}
+
+fs::path resolveThroughListings(std::string_view programPath)
+{
     std::lock_guard lock(g_mutex);
     bool absolute = !programPath.empty() && (programPath[0] == '\\' || programPath[0] == '/');
     fs::path resolved = absolute ? fs::path("/") : fs::path();
@@ -172,6 +180,32 @@ fs::path resolvePath(std::string_view programPath)
         resolved /= native;
     }
     return resolved;
+}
+
+} // namespace
+
+fs::path resolvePath(std::string_view programPath)
+{
+    // The common case, an existing path spelt exactly, costs one system call.
+    std::string direct = directSpelling(programPath);
+    if (mayBeSpeltDirectly(programPath) && exists(direct))
+        return direct;
+    return resolveThroughListings(programPath);
+}
+
+bool statResolved(std::string_view programPath, struct stat &info)
+{
+    // Existence checks run once per book, so the exact spelling is tried
+    // with the stat itself. A dangling link exists as spelt: nothing to find.
+    if (mayBeSpeltDirectly(programPath)) {
+        std::string direct = directSpelling(programPath);
+        if (stat(direct.c_str(), &info) == 0)
+            return true;
+        if (exists(direct))
+            return false;
+    }
+    const fs::path resolved = resolveThroughListings(programPath);
+    return !resolved.empty() && stat(resolved.c_str(), &info) == 0;
 }
 
 void folderChanged(const fs::path &nativeFolder)

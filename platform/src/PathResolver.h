@@ -4,12 +4,16 @@
 // exist as spelt is looked up ignoring letter case, one component at a time,
 // in folder listings cached until the run forgets them or changes the folder.
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string_view>
 
 namespace platform::detail {
 
 std::filesystem::path resolvePath(std::string_view programPath);
+/// stat() of what the program path names, resolved as by resolvePath.
+bool statResolved(std::string_view programPath, struct stat &info);
 /// A native file name as the program lists it. A name that the program's
 /// paths cannot spell (characters 1251 lacks, or a backslash, which would
 /// read as a separator) gets "?" in their place and counts as lossy.

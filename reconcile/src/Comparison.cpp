@@ -241,7 +241,7 @@ void CompareDatabaseWithDisk(Run &run)
     if (!state.StopRequested)
         run.AddLine(kSurplusTitle);
     if (!state.StopRequested)
-        names.Sort();
+        names.Sort([&run] { run.ProcessEvents(); });
     const int64_t surplus = DiskPass(run, names, libraryReal, surplusFiles).walk();
     if (state.StopRequested)
         run.AddLine(kStopped);

@@ -19,10 +19,33 @@ void NameList::Add(std::string_view name)
     m_sorted = false;
 }
 
-void NameList::Sort()
+void NameList::Sort(const std::function<void()> &betweenSteps)
 {
-    std::stable_sort(m_entries.begin(), m_entries.end(),
-                     [this](const Entry &a, const Entry &b) { return key(a) < key(b); });
+    // Sorted in runs, then merged pairwise: the same stable order as one
+    // sort, in steps short enough to hand control back in between.
+    constexpr size_t kRun = 8192;
+    const auto less = [this](const Entry &a, const Entry &b) { return key(a) < key(b); };
+    const auto at = [this](size_t index) {
+        return m_entries.begin() + static_cast<std::ptrdiff_t>(index);
+    };
+    bool first = true;
+    const auto nextStep = [&] {
+        if (!first && betweenSteps)
+            betweenSteps();
+        first = false;
+    };
+    const size_t count = m_entries.size();
+    for (size_t start = 0; start < count; start += kRun) {
+        nextStep();
+        std::stable_sort(at(start), at(std::min(count, start + kRun)), less);
+    }
+    for (size_t width = kRun; width < count; width *= 2) {
+        for (size_t start = 0; start + width < count; start += 2 * width) {
+            nextStep();
+            std::inplace_merge(at(start), at(start + width), at(std::min(count, start + 2 * width)),
+                               less);
+        }
+    }
     m_sorted = true;
 }
 

@@ -7,6 +7,7 @@
 // allocation of its own.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,7 +19,10 @@ public:
     /// Adds a name; the list is unsorted until the next Sort().
     void Add(std::string_view name);
     /// Puts the names in order; Contains needs it after the last Add.
-    void Sort();
+    /// `betweenSteps`, when given, is called between steps of a few thousand
+    /// names (never for a short list), so that a window stays responsive
+    /// while half a million are sorted.
+    void Sort(const std::function<void()> &betweenSteps = {});
     /// One search by halving.
     bool Contains(std::string_view name) const;
     size_t Count() const { return m_entries.size(); }

@@ -644,4 +644,24 @@ TEST(NameList, SortedWithDuplicatesComparedIgnoringLetterCase)
         EXPECT_FALSE(names.Contains(ansi(absent))) << absent;
 }
 
+// Sorted in steps for the window's sake: more names than one step takes,
+// in an order that makes every merge interleave, with duplicates in case.
+TEST(NameList, SortInStepsKeepsTheOrderOfOneSort)
+{
+    reconcile::NameList names;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 40000; ++i) {
+        const std::string name = "f" + std::to_string((i * 7919) % 20011) + (i % 2 ? ".zip" : ".ZIP");
+        names.Add(name);
+        expected.push_back(platform::upperAnsi(name));
+    }
+    std::stable_sort(expected.begin(), expected.end());
+    int steps = 0;
+    names.Sort([&] { ++steps; });
+    EXPECT_EQ(names.Names(), expected);
+    EXPECT_GT(steps, 4);
+    EXPECT_TRUE(names.Contains("F19.zip"));
+    EXPECT_FALSE(names.Contains("F20011.zip"));
+}
+
 } // namespace

@@ -285,6 +285,29 @@ private slots:
         QVERIFY(m_ui.errors.empty());
     }
 
+    // The pane takes a run's lines in batches, but they reach it while the
+    // run goes on, and none is lost or reordered when the run ends.
+    void logLinesReachThePaneDuringARun()
+    {
+        open("insert into BOOK (BOOKID, FILENAME) values (1, 'a\\gone.zip');"
+             "insert into BOOK (BOOKID, FILENAME) values (2, 'a\\lost.zip');");
+        bool shownDuring = false;
+        m_ui.duringEvents = [&](int pumps) {
+            if (pumps == 2)
+                shownDuring = QTest::qWaitFor(
+                    [&] { return memoLines().contains("Ссылки из базы на несуществующие файлы"); },
+                    2000);
+        };
+        QTest::mouseClick(control<QPushButton>("btnCompare"), Qt::LeftButton);
+        QVERIFY(shownDuring);
+        const QStringList lines = memoLines();
+        const qsizetype title = lines.indexOf("Ссылки из базы на несуществующие файлы");
+        QVERIFY(title > 0);
+        QCOMPARE(lines.mid(title, 4), (QStringList{"Ссылки из базы на несуществующие файлы",
+                                                   "a\\gone.zip", "a\\lost.zip",
+                                                   "Найдено файлов - 2"}));
+    }
+
     void progressOfTheDatabasePassAndClamping()
     {
         open();
