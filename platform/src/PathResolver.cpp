@@ -6,12 +6,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace platform::detail {
@@ -20,15 +18,31 @@ namespace {
 namespace fs = std::filesystem;
 
 struct ListedName {
+    std::string folded; ///< upper-cased 1251 name
     std::string native;
     bool lossy = false; ///< the native name has characters 1251 lacks
 };
 
-// One folder's entries, findable by exact native name and by upper-cased
-// 1251 name.
+// One folder's entries in the order of their folded names. An entry spelt
+// exactly as asked has the asked name's folded name, so one search finds
+// both the exact and the case-insensitive candidates.
 struct Listing {
-    std::unordered_set<std::string> byNative;
-    std::multimap<std::string, ListedName> byFolded;
+    std::vector<ListedName> byFolded;
+
+    std::pair<std::vector<ListedName>::const_iterator, std::vector<ListedName>::const_iterator>
+    candidates(const std::string &folded) const
+    {
+        return std::equal_range(byFolded.begin(), byFolded.end(), folded, FoldedOrder{});
+    }
+
+    struct FoldedOrder {
+        bool operator()(const ListedName &a, const std::string &b) const { return a.folded < b; }
+        bool operator()(const std::string &a, const ListedName &b) const { return a < b.folded; }
+        bool operator()(const ListedName &a, const ListedName &b) const
+        {
+            return a.folded < b.folded;
+        }
+    };
 };
 
 std::unique_ptr<Listing> readListing(const fs::path &folder)
@@ -42,12 +56,11 @@ std::unique_ptr<Listing> readListing(const fs::path &folder)
         if (native == "." || native == "..")
             continue;
         bool lossy = false;
-        std::string ansi = listedName(native, lossy);
-        ListedName name{native, lossy};
-        listing->byNative.insert(native);
-        listing->byFolded.emplace(upperAnsi(ansi), name);
+        std::string folded = upperAnsi(listedName(native, lossy));
+        listing->byFolded.push_back({std::move(folded), std::move(native), lossy});
     }
     closedir(dir);
+    std::sort(listing->byFolded.begin(), listing->byFolded.end(), Listing::FoldedOrder{});
     return listing;
 }
 
@@ -109,21 +122,19 @@ enum class Match { Found, Absent, Ambiguous };
 Match findEntry(const fs::path &folder, const std::string &ansiName, std::string &native)
 {
     const Listing &listing = g_cache.listing(folder);
-    auto [first, last] = listing.byFolded.equal_range(upperAnsi(ansiName));
-    if (std::any_of(first, last, [](const auto &item) { return item.second.lossy; }))
+    auto [first, last] = listing.candidates(upperAnsi(ansiName));
+    if (std::any_of(first, last, [](const ListedName &item) { return item.lossy; }))
         return Match::Ambiguous;
-    std::string exact = ansiToUtf8(ansiName);
-    if (listing.byNative.count(exact)) {
-        native = exact;
-        return Match::Found;
-    }
     if (first == last)
         return Match::Absent;
+    std::string exact = ansiToUtf8(ansiName);
+    auto spelt = std::find_if(first, last, [&](const ListedName &item) { return item.native == exact; });
     // Several spellings differing only in case: take the first by name so
     // that the choice does not depend on the listing order.
-    native = std::min_element(first, last, [](const auto &a, const auto &b) {
-                 return a.second.native < b.second.native;
-             })->second.native;
+    native = spelt != last ? spelt->native
+                           : std::min_element(first, last, [](const auto &a, const auto &b) {
+                                 return a.native < b.native;
+                             })->native;
     return Match::Found;
 }
 

@@ -4,7 +4,8 @@
 
 #include <algorithm>
 #include <array>
-#include <unordered_map>
+#include <cstdint>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -25,8 +26,10 @@ class Encoder {
 public:
     explicit Encoder(const CodePage &page)
     {
-        for (unsigned byte = 0x80; byte < 0x100; ++byte)
-            m_bytes.emplace(decodeByte(page, static_cast<unsigned char>(byte)), char(byte));
+        for (unsigned byte = 0x80; byte < 0x100; ++byte) {
+            const char16_t unit = decodeByte(page, static_cast<unsigned char>(byte));
+            m_bytes[unit] = static_cast<uint16_t>(kPresent | byte);
+        }
     }
 
     /// Nothing when the code page lacks the character.
@@ -36,18 +39,24 @@ public:
             byte = char(codePoint);
             return true;
         }
-        if (codePoint > 0xFFFF)
+        if (codePoint > 0xFFFF || !(m_bytes[codePoint] & kPresent))
             return false;
-        auto found = m_bytes.find(char16_t(codePoint));
-        if (found == m_bytes.end())
-            return false;
-        byte = found->second;
+        byte = char(m_bytes[codePoint] & 0xFF);
         return true;
     }
 
 private:
-    std::unordered_map<char16_t, char> m_bytes;
+    // Every path and name the program handles passes through here, so the
+    // lookup is one index into a table of all 16-bit units.
+    static constexpr uint16_t kPresent = 0x100;
+    std::vector<uint16_t> m_bytes = std::vector<uint16_t>(0x10000, 0);
 };
+
+bool isAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
 
 const Encoder &ansiEncoder()
 {
@@ -118,6 +127,8 @@ std::string mapBytes(std::string_view text, const std::array<unsigned char, 256>
 
 std::string ansiToUtf8(std::string_view ansi)
 {
+    if (isAscii(ansi))
+        return std::string(ansi);
     std::string out;
     out.reserve(ansi.size() * 2);
     for (char c : ansi)
@@ -127,6 +138,10 @@ std::string ansiToUtf8(std::string_view ansi)
 
 bool utf8ToAnsiExact(std::string_view utf8, std::string &ansi)
 {
+    if (isAscii(utf8)) {
+        ansi.assign(utf8);
+        return true;
+    }
     ansi.clear();
     ansi.reserve(utf8.size());
     bool exact = true;

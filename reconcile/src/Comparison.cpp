@@ -197,7 +197,7 @@ void CompareDatabaseWithDisk(Run &run)
     RunState &state = run.state;
     db::TDbDataSet &books = run.components.DbDataSet1;
     NameList names;
-    state.BookCount = books.ServerRecordCount();
+    run.ProcessEventsDuring([&] { state.BookCount = books.ServerRecordCount(); });
     run.RunHeader(kTitle);
     std::vector<std::string> &missing = clearedList(state.PairList);
     std::vector<std::string> &surplusFiles = clearedList(state.ScratchList);

@@ -3,6 +3,8 @@
 #include "platform/UserInterface.h"
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 
 namespace reconcile {
 namespace {
@@ -43,6 +45,14 @@ void Run::SetProgress(int percent) const
 void Run::ProcessEvents() const
 {
     platform::userInterface().processEvents();
+}
+
+void Run::ProcessEventsDuring(const std::function<void()> &work) const
+{
+    std::future<void> done = std::async(std::launch::async, work);
+    while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+        ProcessEvents();
+    done.get();
 }
 
 int PassProgress(int64_t done, int32_t bookCount, int passBase)

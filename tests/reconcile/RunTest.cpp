@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
 namespace {
 
 using reconcile::PassProgress;
@@ -51,6 +55,17 @@ TEST_F(RunSeam, HeaderAndProgressReachTheFrontEnd)
     EXPECT_EQ(m_frontEnd.lines, (std::vector<std::string>{"", "Title", "10.12.2026 14:05:09"}));
     EXPECT_EQ(m_frontEnd.progress, (std::vector<int>{100, 0}));
     EXPECT_EQ(m_ui.eventPumps, 1);
+}
+
+// A long single call keeps the window alive and reports its failure here.
+TEST_F(RunSeam, EventsGoOnDuringALongCallAndItsErrorComesBack)
+{
+    reconcile::Run current = run();
+    current.ProcessEventsDuring([] { std::this_thread::sleep_for(std::chrono::milliseconds(80)); });
+    EXPECT_GE(m_ui.eventPumps, 3);
+
+    EXPECT_THROW(current.ProcessEventsDuring([] { throw std::runtime_error("count failed"); }),
+                 std::runtime_error);
 }
 
 TEST_F(RunSeam, ComponentsReadTheCatalogueUnderTheProgramsNames)

@@ -7,6 +7,7 @@
 #include "platform/Locale.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -105,6 +106,12 @@ struct Run {
     Preferences CurrentPreferences() const { return frontEnd.CurrentPreferences(); }
     /// Lets the front end repaint and handle pending events.
     void ProcessEvents() const;
+    /// Runs `work`, a single call that may take longer than the window may
+    /// go without events (a count over the whole catalogue), on a thread of
+    /// its own while this thread goes on processing events every few
+    /// milliseconds; an exception of `work` is thrown here. Nothing else
+    /// may use `work`'s components meanwhile.
+    void ProcessEventsDuring(const std::function<void()> &work) const;
 };
 
 /// The date and time line of a run header: the short date, then a blank and
