@@ -169,12 +169,30 @@ bool mayBeSpeltDirectly(std::string_view programPath)
     return programPath.find('?') == std::string_view::npos;
 }
 
+bool isFolder(const std::string &path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 fs::path resolveThroughListings(std::string_view programPath)
 {
-    std::lock_guard lock(g_mutex);
     bool absolute = !programPath.empty() && (programPath[0] == '\\' || programPath[0] == '/');
     fs::path resolved = absolute ? fs::path("/") : fs::path();
-    auto parts = splitComponents(programPath);
+    // A name not spelt as on disk mostly lies in a folder that is: only the
+    // last component then needs a listing.
+    std::string_view unresolved = programPath;
+    const size_t lastSeparator = programPath.find_last_of("\\/");
+    if (mayBeSpeltDirectly(programPath) && lastSeparator != std::string_view::npos &&
+        lastSeparator > 0) {
+        std::string folder = directSpelling(programPath.substr(0, lastSeparator));
+        if (isFolder(folder)) {
+            resolved = std::move(folder);
+            unresolved = programPath.substr(lastSeparator + 1);
+        }
+    }
+    std::lock_guard lock(g_mutex);
+    auto parts = splitComponents(unresolved);
     for (size_t i = 0; i < parts.size(); ++i) {
         const std::string &part = parts[i];
         std::string native;

@@ -129,10 +129,18 @@ std::string ansiToUtf8(std::string_view ansi)
 {
     if (isAscii(ansi))
         return std::string(ansi);
+    // Every path of the catalogue passes through here on its way to the
+    // file system, so each byte's UTF-8 form is looked up, not encoded.
+    static const std::array<std::string, 256> kUtf8 = [] {
+        std::array<std::string, 256> forms;
+        for (unsigned byte = 0; byte < 256; ++byte)
+            appendUtf8(forms[byte], decodeByte(codepages::kCp1251, static_cast<unsigned char>(byte)));
+        return forms;
+    }();
     std::string out;
     out.reserve(ansi.size() * 2);
     for (char c : ansi)
-        appendUtf8(out, decodeByte(codepages::kCp1251, static_cast<unsigned char>(c)));
+        out += kUtf8[static_cast<unsigned char>(c)];
     return out;
 }
 
