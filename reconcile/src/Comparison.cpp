@@ -22,6 +22,7 @@
 
 #include "reconcile/Checks.h"
 
+#include "FolderPrefetch.h"
 #include "LibraryRoot.h"
 #include "NameList.h"
 #include "Relocation.h"
@@ -79,36 +80,41 @@ bool canList(std::string_view folder)
 
 class DiskPass {
 public:
+    /// Starts reading the library's listings ahead; the walk comes later.
     DiskPass(Run &run, const NameList &names, fs::path libraryReal,
              std::vector<std::string> &surplus)
         : m_run(run), m_names(names), m_libraryReal(std::move(libraryReal)),
           m_moveReal(run.state.MoveTo.empty() ? std::nullopt : RealFolder(run.state.MoveTo)),
-          m_moveIsLibrary(m_moveReal && *m_moveReal == m_libraryReal), m_surplus(surplus)
+          m_moveIsLibrary(m_moveReal && *m_moveReal == m_libraryReal), m_surplus(surplus),
+          m_prefetch(run.state.MountPoint, m_libraryReal, m_moveReal)
     {
     }
 
-    /// Walks the library root; the number of surplus files found.
+    /// Walks the library root, once the name list is complete and sorted;
+    /// the number of surplus files found.
     int64_t walk()
     {
         if (const auto root = platform::folderIdentity(m_run.state.MountPoint))
             m_visited.insert(*root);
-        WalkFolder(m_run.state.MountPoint, m_libraryReal, false);
+        WalkFolder(m_run.state.MountPoint, m_libraryReal, false, true);
         return m_found;
     }
 
 private:
     // `real` is where the folder really is; `outside` says that it was
-    // reached through a link leading out of the library.
-    void WalkFolder(const std::string &folder, const fs::path &real, bool outside)
+    // reached through a link leading out of the library; `readAhead` that
+    // its listing was read ahead.
+    void WalkFolder(const std::string &folder, const fs::path &real, bool outside, bool readAhead)
     {
         RunState &state = m_run.state;
         if (state.StopRequested)
             return;
         int64_t entries = 0;
-        const std::vector<platform::FolderEntry> listing = platform::listFolder(folder);
+        const std::vector<platform::FolderEntry> listing =
+            readAhead ? m_prefetch.Listing(folder) : platform::listFolder(folder);
         for (const platform::FolderEntry &entry : listing) {
             if (entry.kind == platform::EntryKind::Folder)
-                entries += takeFolder(folder, real, outside, entry);
+                entries += takeFolder(folder, real, outside, readAhead, entry);
             else if (entry.kind == platform::EntryKind::File)
                 entries += takeFile(folder, outside, entry.name);
             else
@@ -122,7 +128,7 @@ private:
     }
 
     // How much the sub-folder counts towards its parent's entries.
-    int takeFolder(const std::string &folder, const fs::path &real, bool outside,
+    int takeFolder(const std::string &folder, const fs::path &real, bool outside, bool readAhead,
                    const platform::FolderEntry &entry)
     {
         if (entry.name.starts_with('.'))
@@ -140,7 +146,8 @@ private:
         // outside the library leading back) would walk it again, or forever.
         const std::optional<platform::FolderIdentity> identity = platform::folderIdentity(path);
         if (identity && m_visited.insert(*identity).second)
-            WalkFolder(path, *childReal, outside || entry.symlink);
+            WalkFolder(path, *childReal, outside || entry.symlink,
+                       readAhead && FolderPrefetch::ReadsAhead(entry));
         return 1;
     }
 
@@ -188,6 +195,7 @@ private:
     std::set<platform::FolderIdentity> m_visited;
     int64_t m_filesTaken = 0;
     int64_t m_found = 0;
+    FolderPrefetch m_prefetch;
 };
 
 } // namespace
@@ -210,6 +218,10 @@ void CompareDatabaseWithDisk(Run &run)
     state.MoveTo = platform::folderExists(moveToText)
                        ? platform::withTrailingBackslash(trimmed(moveToText))
                        : std::string();
+
+    // The disk pass reads the library's folders while the database pass
+    // fetches the catalogue.
+    DiskPass diskPass(run, names, libraryReal, surplusFiles);
 
     run.AddLine(kMissingTitle);
     int64_t taken = 0;
@@ -242,7 +254,7 @@ void CompareDatabaseWithDisk(Run &run)
         run.AddLine(kSurplusTitle);
     if (!state.StopRequested)
         names.Sort([&run] { run.ProcessEvents(); });
-    const int64_t surplus = DiskPass(run, names, libraryReal, surplusFiles).walk();
+    const int64_t surplus = diskPass.walk();
     if (state.StopRequested)
         run.AddLine(kStopped);
     if (!state.StopRequested || surplus > 0)
