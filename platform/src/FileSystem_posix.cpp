@@ -266,7 +266,7 @@ bool deleteFile(std::string_view path)
         return failWith(EACCES);
     if (unlink(native.c_str()) != 0)
         return failWithErrno();
-    detail::folderChanged(parentOf(native));
+    detail::entryRemoved(native);
     return true;
 }
 

@@ -46,7 +46,7 @@ std::optional<File> File::open(std::string_view path, Mode mode)
         return std::nullopt;
     }
     if (!existed)
-        detail::folderChanged(native.parent_path());
+        detail::entryAdded(native);
     return File(fd);
 }
 

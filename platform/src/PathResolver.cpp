@@ -76,6 +76,13 @@ public:
 
     void forget(const fs::path &folder) { m_listings.erase(folder.native()); }
 
+    /// The cached listing of a folder, if there is one.
+    Listing *cached(const fs::path &folder)
+    {
+        auto found = m_listings.find(folder.native());
+        return found != m_listings.end() ? found->second.get() : nullptr;
+    }
+
     void forgetTree(const fs::path &folder)
     {
         std::string prefix = folder.native() + '/';
@@ -241,6 +248,37 @@ void folderChanged(const fs::path &nativeFolder)
 {
     std::lock_guard lock(g_mutex);
     g_cache.forget(nativeFolder);
+}
+
+// A folder the run writes into again and again (the temporary folder of the
+// extractions) keeps its listing: the entry the run made or removed is
+// entered into it or taken out, instead of the listing being read anew.
+void entryAdded(const fs::path &nativeEntry)
+{
+    std::lock_guard lock(g_mutex);
+    Listing *listing = g_cache.cached(nativeEntry.parent_path());
+    if (!listing)
+        return;
+    bool lossy = false;
+    std::string native = nativeEntry.filename().native();
+    std::string folded = upperAnsi(listedName(native, lossy));
+    auto [first, last] = listing->candidates(folded);
+    if (std::none_of(first, last, [&](const ListedName &item) { return item.native == native; }))
+        listing->byFolded.insert(last, {std::move(folded), std::move(native), lossy});
+}
+
+void entryRemoved(const fs::path &nativeEntry)
+{
+    std::lock_guard lock(g_mutex);
+    Listing *listing = g_cache.cached(nativeEntry.parent_path());
+    if (!listing)
+        return;
+    bool lossy = false;
+    const std::string native = nativeEntry.filename().native();
+    auto [first, last] = listing->candidates(upperAnsi(listedName(native, lossy)));
+    auto found = std::find_if(first, last, [&](const ListedName &item) { return item.native == native; });
+    if (found != last)
+        listing->byFolded.erase(found);
 }
 
 void folderTreeChanged(const fs::path &nativeFolder)

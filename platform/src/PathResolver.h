@@ -20,6 +20,10 @@ bool statResolved(std::string_view programPath, struct stat &info);
 std::string listedName(const std::string &native, bool &lossy);
 /// The run itself changed this native folder's entries.
 void folderChanged(const std::filesystem::path &nativeFolder);
+/// The run created this native file or folder, or removed it; nothing else
+/// in its folder changed.
+void entryAdded(const std::filesystem::path &nativeEntry);
+void entryRemoved(const std::filesystem::path &nativeEntry);
 /// The run moved or removed this native folder with everything below it.
 void folderTreeChanged(const std::filesystem::path &nativeFolder);
 void forgetAllListings();

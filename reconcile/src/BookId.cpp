@@ -2,7 +2,6 @@
 
 #include "LibraryRoot.h"
 
-#include "db/Strings.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "zip/ZipErrors.h"
@@ -34,28 +33,41 @@ bool isFb2Document(const std::string &entryFileName)
 // replace nor let anyone delete such a copy, so the attribute goes first.
 void discardDocument(const std::string &path)
 {
-    if (!platform::fileExists(path))
+    if (platform::deleteFile(path) || !platform::fileExists(path))
         return;
     platform::setReadOnly(path, false);
     platform::deleteFile(path);
 }
 
-// The document's lines go through ScratchList and are joined again with CR
-// LF, so a lone CR or LF inside the identifier comes back as CR LF; a zero
-// byte (a UTF-16 document has one early) ends the text.
-bool findId(std::vector<std::string> &scratchList, const std::string &path, std::string &FileId)
+// Every line break (CR LF, a lone CR, a lone LF) as CR LF, as the lines of
+// the document read once they are joined again.
+std::string withCrLfBreaks(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            out += "\r\n";
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// The identifier reads as it would in the document's lines joined again
+// with CR LF: a lone CR or LF inside it comes back as CR LF. The tags hold no
+// line break, so they are found in the document as it is. A zero byte (a
+// UTF-16 document has one early) ends the text.
+bool findId(const std::string &path, std::string &FileId)
 {
     const std::optional<std::string> bytes = platform::readWholeFile(path);
     if (!bytes)
         throw zip::EFOpenError(path, platform::lastErrorText());
     const size_t zero = bytes->find('\0');
-    const std::string_view content(bytes->data(), zero == std::string::npos ? bytes->size() : zero);
-    scratchList = db::SplitLines(content);
-    std::string text;
-    text.reserve(content.size() + 2 * scratchList.size());
-    for (const std::string &line : scratchList)
-        text.append(line).append("\r\n");
-    scratchList.clear();
+    const std::string_view text(bytes->data(), zero == std::string::npos ? bytes->size() : zero);
 
     const size_t open = text.find(kOpenTag);
     const size_t close = text.find(kCloseTag);
@@ -63,7 +75,7 @@ bool findId(std::vector<std::string> &scratchList, const std::string &path, std:
         FileId = kNoId;
         return false;
     }
-    FileId = text.substr(open + kOpenTag.size(), close - open - kOpenTag.size());
+    FileId = withCrLfBreaks(text.substr(open + kOpenTag.size(), close - open - kOpenTag.size()));
     return true;
 }
 
@@ -87,8 +99,6 @@ bool ExtractBookId(const Run &run, const std::string &fileName, std::string &Fil
         return false;
     }
 
-    if (!run.state.ScratchList)
-        run.state.ScratchList.emplace();
     std::string document;
     bool found = false;
     try {
@@ -106,10 +116,14 @@ bool ExtractBookId(const Run &run, const std::string &fileName, std::string &Fil
             // A copy left by an earlier run could be read-only and block
             // the extraction.
             discardDocument(document);
-            if (reader.ExtractSelected() != 1)
+            if (reader.ExtractSelected() != 1) {
                 FileId = kUnzipError;
-            else
-                found = findId(*run.state.ScratchList, document, FileId);
+            } else {
+                // The scratch list is where the document's lines are kept
+                // while they are read; it is left empty.
+                run.state.ScratchList.emplace();
+                found = findId(document, FileId);
+            }
         }
     } catch (const std::exception &error) {
         FileId = error.what();

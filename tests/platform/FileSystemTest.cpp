@@ -81,6 +81,22 @@ INSTANTIATE_TEST_SUITE_P(
         CaseLookup{"missing_folder", {"d/a.zip"}, "x\\a.zip", ""}),
     [](const auto &row) { return std::string(row.param.name); });
 
+// Listings are kept between lookups; what the program itself creates or
+// deletes is entered into them, so the next lookup in any letter case
+// sees it.
+TEST_F(FileSystem, ListingsFollowWhatTheProgramCreatesAndDeletes)
+{
+    m_temp.write("d/Other.zip");
+    EXPECT_FALSE(fileExists(m_temp.program("d\\doc.FB2"))); // the listing of d is read now
+    ASSERT_TRUE(File::open(m_temp.program("d\\Doc.fb2"), File::Mode::CreateOrTruncate));
+    EXPECT_TRUE(fileExists(m_temp.program("d\\doc.FB2")));
+    EXPECT_EQ(nativePath(m_temp.program("d\\DOC.fb2")), m_temp.native() / "d" / "Doc.fb2");
+    EXPECT_TRUE(deleteFile(m_temp.program("d\\DOC.FB2")));
+    EXPECT_FALSE(fileExists(m_temp.program("d\\doc.fb2")));
+    EXPECT_FALSE(std::filesystem::exists(m_temp.native() / "d" / "Doc.fb2"));
+    EXPECT_TRUE(fileExists(m_temp.program("d\\other.ZIP")));
+}
+
 TEST_F(FileSystem, AFolderIsTheSameWhateverNameReachesIt)
 {
     m_temp.write("Книги/a.zip");
