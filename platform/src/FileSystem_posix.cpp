@@ -256,9 +256,9 @@ std::vector<FolderEntry> listFolder(std::string_view folder)
 
 bool deleteFile(std::string_view path)
 {
-    fs::path native = nativePath(path);
+    fs::path native;
     struct stat info;
-    if (!statPath(native, info))
+    if (!detail::statNative(path, native, info))
         return failWithErrno();
     if (S_ISDIR(info.st_mode))
         return failWith(EISDIR);
@@ -294,11 +294,11 @@ std::optional<std::string> readWholeFile(std::string_view path)
 
 bool replaceWholeFile(std::string_view path, std::string_view content)
 {
-    fs::path native = nativePath(path);
+    fs::path native;
+    struct stat old;
+    bool existed = detail::statNative(path, native, old);
     if (native.empty())
         return failWith(ENOENT);
-    struct stat old;
-    bool existed = statPath(native, old);
     if (existed && (S_ISDIR(old.st_mode) || !writable(old)))
         return failWith(S_ISDIR(old.st_mode) ? EISDIR : EACCES);
     std::string temp = native.native() + ".XXXXXX";
@@ -396,7 +396,8 @@ bool moveFolder(std::string_view from, std::string_view to)
 std::optional<DosDateTime> fileDosTime(std::string_view path)
 {
     struct stat info;
-    if (!statPath(nativePath(path), info)) {
+    fs::path native;
+    if (!detail::statNative(path, native, info)) {
         failWithErrno();
         return std::nullopt;
     }
@@ -430,9 +431,9 @@ bool setFileDosTime(std::string_view path, DosDateTime when)
 
 bool setReadOnly(std::string_view path, bool readOnly)
 {
-    fs::path native = nativePath(path);
+    fs::path native;
     struct stat info;
-    if (!statPath(native, info))
+    if (!detail::statNative(path, native, info))
         return failWithErrno();
     mode_t mode =
         readOnly ? info.st_mode & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH) : info.st_mode | S_IWUSR;
@@ -444,7 +445,7 @@ bool setReadOnly(std::string_view path, bool readOnly)
 bool isReadOnly(std::string_view path)
 {
     struct stat info;
-    return statPath(nativePath(path), info) && !writable(info);
+    return detail::statResolved(path, info) && !writable(info);
 }
 
 std::string systemTempFolder()

@@ -16,13 +16,13 @@ namespace platform {
 
 std::optional<File> File::open(std::string_view path, Mode mode)
 {
-    std::filesystem::path native = nativePath(path);
+    std::filesystem::path native;
+    struct stat info;
+    bool existed = detail::statNative(path, native, info);
     if (native.empty()) {
         detail::failWith(ENOENT);
         return std::nullopt;
     }
-    struct stat info;
-    bool existed = stat(native.c_str(), &info) == 0;
     // Writing to a file with the read-only attribute is refused even for root.
     if (mode != Mode::Read && existed && !detail::writable(info)) {
         detail::failWith(EACCES);

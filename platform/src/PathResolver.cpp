@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -231,17 +232,32 @@ fs::path resolvePath(std::string_view programPath)
 
 bool statResolved(std::string_view programPath, struct stat &info)
 {
-    // Existence checks run once per book, so the exact spelling is tried
-    // with the stat itself. A dangling link exists as spelt: nothing to find.
+    fs::path native;
+    return statNative(programPath, native, info);
+}
+
+bool statNative(std::string_view programPath, fs::path &native, struct stat &info)
+{
+    // Most calls name an existing file spelt exactly: the lookup is the stat
+    // itself. A dangling link exists as spelt: nothing to find.
     if (mayBeSpeltDirectly(programPath)) {
         std::string direct = directSpelling(programPath);
-        if (stat(direct.c_str(), &info) == 0)
+        if (stat(direct.c_str(), &info) == 0) {
+            native = std::move(direct);
             return true;
-        if (exists(direct))
+        }
+        if (exists(direct)) {
+            native = std::move(direct);
+            errno = ENOENT;
             return false;
+        }
     }
-    const fs::path resolved = resolveThroughListings(programPath);
-    return !resolved.empty() && stat(resolved.c_str(), &info) == 0;
+    native = resolveThroughListings(programPath);
+    if (native.empty()) {
+        errno = ENOENT;
+        return false;
+    }
+    return stat(native.c_str(), &info) == 0;
 }
 
 void folderChanged(const fs::path &nativeFolder)

@@ -14,6 +14,9 @@ namespace platform::detail {
 std::filesystem::path resolvePath(std::string_view programPath);
 /// stat() of what the program path names, resolved as by resolvePath.
 bool statResolved(std::string_view programPath, struct stat &info);
+/// Both at once: the native path, and whether something is there (its
+/// stat(), errno set when not).
+bool statNative(std::string_view programPath, std::filesystem::path &native, struct stat &info);
 /// A native file name as the program lists it. A name that the program's
 /// paths cannot spell (characters 1251 lacks, or a backslash, which would
 /// read as a separator) gets "?" in their place and counts as lossy.
