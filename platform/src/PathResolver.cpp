@@ -183,7 +183,8 @@ bool isFolder(const std::string &path)
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-fs::path resolveThroughListings(std::string_view programPath)
+// `absent`, when given, is set when a listing shows that nothing is there.
+fs::path resolveThroughListings(std::string_view programPath, bool *absent = nullptr)
 {
     bool absolute = !programPath.empty() && (programPath[0] == '\\' || programPath[0] == '/');
     fs::path resolved = absolute ? fs::path("/") : fs::path();
@@ -209,6 +210,8 @@ fs::path resolveThroughListings(std::string_view programPath)
         if (match == Match::Ambiguous)
             return {};
         if (match == Match::Absent) {
+            if (absent)
+                *absent = true;
             // Nothing below an absent component can exist: keep the rest as spelt.
             for (; i < parts.size(); ++i)
                 resolved /= ansiToUtf8(parts[i]);
@@ -238,22 +241,19 @@ bool statResolved(std::string_view programPath, struct stat &info)
 
 bool statNative(std::string_view programPath, fs::path &native, struct stat &info)
 {
-    // Most calls name an existing file spelt exactly: the lookup is the stat
-    // itself. A dangling link exists as spelt: nothing to find.
+    // Most calls name an existing file spelt exactly, and most files are no
+    // links: the lookup is then one lstat. A dangling link exists as spelt:
+    // nothing to find.
     if (mayBeSpeltDirectly(programPath)) {
         std::string direct = directSpelling(programPath);
-        if (stat(direct.c_str(), &info) == 0) {
+        if (lstat(direct.c_str(), &info) == 0) {
             native = std::move(direct);
-            return true;
-        }
-        if (exists(direct)) {
-            native = std::move(direct);
-            errno = ENOENT;
-            return false;
+            return !S_ISLNK(info.st_mode) || stat(native.c_str(), &info) == 0;
         }
     }
-    native = resolveThroughListings(programPath);
-    if (native.empty()) {
+    bool absent = false;
+    native = resolveThroughListings(programPath, &absent);
+    if (native.empty() || absent) {
         errno = ENOENT;
         return false;
     }

@@ -33,7 +33,7 @@ bool isFb2Document(const std::string &entryFileName)
 // replace nor let anyone delete such a copy, so the attribute goes first.
 void discardDocument(const std::string &path)
 {
-    if (platform::deleteFile(path) || !platform::fileExists(path))
+    if (!platform::fileExists(path) || platform::deleteFile(path))
         return;
     platform::setReadOnly(path, false);
     platform::deleteFile(path);
