@@ -123,24 +123,42 @@ bool copyContents(int source, int target)
     }
 }
 
-// The move between file systems: the target is created exclusively, so an
-// existing file is never replaced, and it is flushed before the source goes.
+// The move between file systems. The copy is written under a name of its
+// own beside the target and takes the target's name only once it is whole
+// and flushed, by a rename that replaces nothing; only then does the source
+// go. A copy cut short (a full disk, the program killed) thus never leaves a
+// partial file under the target's name, and the source is whole throughout.
 bool copyThenRemove(const fs::path &from, const fs::path &to)
 {
     Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info;
     if (!source.valid() || fstat(source.get(), &info) != 0)
         return failWithErrno();
-    Descriptor target(
-        ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 07777));
+    std::string partial = to.native() + std::string(kPartialCopyMarker) + "XXXXXX";
+    Descriptor target(mkostemp(partial.data(), O_CLOEXEC));
     if (!target.valid())
         return failWithErrno();
     const timespec times[2] = {info.st_atim, info.st_mtim};
-    bool copied = copyContents(source.get(), target.get()) && futimens(target.get(), times) == 0 &&
-                  fsync(target.get()) == 0;
+    bool copied = fchmod(target.get(), info.st_mode & 07777) == 0 &&
+                  copyContents(source.get(), target.get()) &&
+                  futimens(target.get(), times) == 0 && fsync(target.get()) == 0;
     copied = target.close() && copied;
-    if (copied && syncFolder(parentOf(to)) && unlink(from.c_str()) == 0)
+    if (!copied) {
+        int reason = errno;
+        unlink(partial.c_str());
+        return failWith(reason);
+    }
+    bool named = renameNoReplace(partial, to);
+    if (!named && errno == EINVAL) // no no-replace renames: a link claims the name as safely
+        named = link(partial.c_str(), to.c_str()) == 0 && unlink(partial.c_str()) == 0;
+    if (!named) {
+        int reason = errno;
+        unlink(partial.c_str());
+        return failWith(reason);
+    }
+    if (syncFolder(parentOf(to)) && unlink(from.c_str()) == 0)
         return true;
+    // The source could not go: taking the copy back leaves the one file.
     int reason = errno;
     unlink(to.c_str());
     return failWith(reason);
@@ -167,6 +185,11 @@ std::string programPath(const fs::path &native)
     std::string ansi = utf8ToAnsi(native.native());
     std::replace(ansi.begin(), ansi.end(), '/', '\\');
     return ansi;
+}
+
+bool isPartialCopyName(std::string_view name)
+{
+    return name.find(kPartialCopyMarker) != std::string_view::npos;
 }
 
 std::string withTrailingBackslash(std::string folder)

@@ -115,10 +115,11 @@ private:
         for (const platform::FolderEntry &entry : listing) {
             if (entry.kind == platform::EntryKind::Folder)
                 entries += takeFolder(folder, real, outside, readAhead, entry);
-            else if (entry.kind == platform::EntryKind::File)
+            else if (entry.kind == platform::EntryKind::File &&
+                     !platform::isPartialCopyName(entry.name))
                 entries += takeFile(folder, outside, entry.name);
             else
-                ++entries; // present, but neither a book file nor a folder
+                ++entries; // present, but no book (an unfinished copy of a move, say)
             if (state.StopRequested)
                 break;
         }

@@ -8,9 +8,16 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 
 using namespace platform;
@@ -231,6 +238,15 @@ std::optional<fs::path> otherFileSystem(const fs::path &here)
     return std::nullopt;
 }
 
+std::vector<std::string> namesIn(const fs::path &folder)
+{
+    std::vector<std::string> names;
+    for (const auto &entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 TEST_F(FileSystem, MoveCrossesFileSystems)
 {
     TempFolder local(fs::current_path());
@@ -248,6 +264,7 @@ TEST_F(FileSystem, MoveCrossesFileSystems)
     ASSERT_TRUE(moveFile(local.program("book.zip"), remote.program("book.zip")));
     EXPECT_FALSE(fs::exists(source));
     EXPECT_EQ(readFile(remote.native() / "book.zip"), std::string(200000, 'b'));
+    EXPECT_EQ(namesIn(remote.native()), (std::vector<std::string>{"book.zip", "taken.zip"}));
     auto time = fileDosTime(remote.program("book.zip"));
     ASSERT_TRUE(time);
     EXPECT_EQ(*time, (DosDateTime{0x5A21, 0x6000}));
@@ -255,6 +272,66 @@ TEST_F(FileSystem, MoveCrossesFileSystems)
     fs::create_directory(local.native() / "dir");
     EXPECT_FALSE(moveFolder(local.program("dir"), remote.program("dir")));
     EXPECT_TRUE(fs::is_directory(local.native() / "dir"));
+}
+
+// A move cut short by the program's end: the source is whole, nothing
+// lies under the target's name, and what is left is marked unfinished.
+TEST_F(FileSystem, AMoveKilledDuringTheCopyLosesNothing)
+{
+    TempFolder local(fs::current_path());
+    auto elsewhere = otherFileSystem(local.native());
+    if (!elsewhere)
+        GTEST_SKIP() << "no second writable file system found beside " << local.native();
+    TempFolder remote(*elsewhere);
+    std::string content(size_t(256) << 20, '\0');
+    for (size_t i = 0; i < content.size(); i += 4096)
+        content[i] = char(i / 4096);
+    const fs::path source = local.write("big.zip", content);
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        _exit(moveFile(local.program("big.zip"), remote.program("big.zip")) ? 0 : 1);
+    // Killed as soon as anything of the copy shows in the target folder.
+    bool copying = false;
+    for (int i = 0; i < 200000 && !copying; ++i) {
+        copying = !fs::is_empty(remote.native());
+        if (!copying)
+            usleep(50);
+    }
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!copying && WIFEXITED(status))
+        GTEST_SKIP() << "the copy ended before it could be interrupted";
+    ASSERT_TRUE(copying);
+
+    EXPECT_TRUE(readFile(source) == content) << "the source changed";
+    EXPECT_FALSE(fs::exists(remote.native() / "big.zip"));
+    for (const std::string &name : namesIn(remote.native()))
+        EXPECT_TRUE(isPartialCopyName(name)) << name;
+}
+
+// A target file system that fills up during the copy: the move fails and
+// leaves neither a target nor an unfinished copy.
+TEST_F(FileSystem, AMoveOntoAFullFileSystemFailsAndLeavesNoCopy)
+{
+    TempFolder local(fs::current_path());
+    TempFolder mountPoint;
+    if (mount("tmpfs", mountPoint.native().c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno)
+                     << "); a full file system needs root";
+    const std::string content(3 << 20, 'f');
+    const fs::path source = local.write("book.zip", content);
+    const std::string target = platform::programPath(mountPoint.native() / "book.zip");
+
+    const bool moved = moveFile(local.program("book.zip"), target);
+    const std::vector<std::string> left = namesIn(mountPoint.native());
+    umount(mountPoint.native().c_str());
+    EXPECT_FALSE(moved);
+    EXPECT_FALSE(lastErrorText().empty());
+    EXPECT_TRUE(readFile(source) == content);
+    EXPECT_TRUE(left.empty()) << left.front();
 }
 
 TEST_F(FileSystem, MoveFolderTakesItsContentsAndNeverReplaces)

@@ -226,6 +226,18 @@ INSTANTIATE_TEST_SUITE_P(
             {kMissing, kFound + "0", "", kSurplus, "root.zip", "sub\\b.zip", "sub\\deep\\a.zip",
              "папка\\файл.zip", kFound + "4"},
             {"sub/", "sub/b.zip", "sub/deep/", "sub/deep/a.zip", "папка/", "папка/файл.zip"}},
+        // What a move between file systems cut short left is no book: not
+        // listed, not moved, but its folder is not empty either.
+        LibraryCase{"UnfinishedCopyOfAnInterruptedMoveIsNoBook",
+                    {},
+                    {"x/a.zip.dorvil-partial-Ab12Cd", "y/b.zip"},
+                    {},
+                    {},
+                    {},
+                    kAllOn,
+                    "{moved}",
+                    {kMissing, kFound + "0", "", kSurplus, "y\\b.zip", kFound + "1"},
+                    {"y/", "y/b.zip"}},
         LibraryCase{"FlatMovesResolveCollisions",
                     {},
                     {"x/a.zip", "x/b.zip", "x/c.zip", "y/a.zip"},

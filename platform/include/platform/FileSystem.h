@@ -65,9 +65,15 @@ std::optional<std::string> readWholeFile(std::string_view path);
 bool replaceWholeFile(std::string_view path, std::string_view content);
 
 /// Moves a file, never replacing an existing target; across file systems
-/// it copies, flushes and then removes the source. On failure the source
-/// stays and no partial target remains.
+/// it copies under a name marked as a partial copy, flushes, renames the
+/// copy into place and then removes the source. On failure the source stays
+/// and no file under the target's name remains; a copy cut short by the
+/// program's end may leave a file whose name isPartialCopyName recognises.
 bool moveFile(std::string_view from, std::string_view to);
+/// What the name of an unfinished copy of moveFile holds.
+inline constexpr std::string_view kPartialCopyMarker = ".dorvil-partial-";
+/// Whether a file name is that of an unfinished copy: not a library file.
+bool isPartialCopyName(std::string_view name);
 /// Moves a folder with everything in it, never replacing an existing target;
 /// within one file system only.
 bool moveFolder(std::string_view from, std::string_view to);
