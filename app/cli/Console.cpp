@@ -1,6 +1,7 @@
 #include "Console.h"
 
 #include "db/Strings.h"
+#include "platform/Terminal.h"
 #include "platform/Text.h"
 
 #include <ostream>
@@ -33,6 +34,18 @@ void Console::AddLine(std::string_view text)
     // A reader of the pipe sees each line as the run makes it.
     m_out.flush();
     m_progress.redraw();
+}
+
+void Console::processEvents()
+{
+    // Asked after every row and file of the comparison: a plain read first.
+    if (!platform::interruptRequested())
+        return;
+    if (const int signal = platform::takeInterruptRequest()) {
+        m_interruptSignal = signal;
+        if (m_stop)
+            m_stop();
+    }
 }
 
 void Console::SetProgress(int percent)

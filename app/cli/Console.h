@@ -11,6 +11,7 @@
 
 #include "platform/UserInterface.h"
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -23,6 +24,10 @@ public:
 
     /// The check whose progress the line shows from now on; empty: none.
     void StartCheck(const std::string &name);
+    /// Called when an interrupt asks to stop, as the Stop button would be.
+    void SetStopHandler(std::function<void()> stop) { m_stop = std::move(stop); }
+    /// The signal that asked the run to stop; 0: none did.
+    int InterruptSignal() const { return m_interruptSignal; }
 
     // FrontEnd
     void AddLine(std::string_view text) override;
@@ -42,7 +47,8 @@ public:
     {
         return std::nullopt;
     }
-    void processEvents() override {}
+    /// The only events a console has: interrupts asking to stop.
+    void processEvents() override;
     void setBusyCursor(bool) override {}
     void requestQuit() override {}
 
@@ -55,6 +61,8 @@ private:
     reconcile::Preferences m_preferences;
     std::string m_moveTo;
     std::vector<std::string> m_lines;
+    std::function<void()> m_stop;
+    int m_interruptSignal = 0;
 };
 
 } // namespace app

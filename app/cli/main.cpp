@@ -8,11 +8,15 @@
 #include "app/TForm1.h"
 
 #include "platform/Terminal.h"
+#include "platform/UserInterface.h"
 #include "platform/Text.h"
 
 #include <iostream>
 
 namespace {
+
+const char *const kStopping = "dorvil-cli: stopping; the log and the settings are still saved. "
+                              "Interrupt again to quit at once, saving nothing.\n";
 
 const std::string kCompareUnavailable =
     "compare: the library keeps its books inside the database (WorkMode 0), "
@@ -65,18 +69,27 @@ int main(int argc, char **argv)
 
     app::Console console(std::cout, std::cerr, platform::standardErrorIsTerminal());
     platform::ScopedUserInterface scopedUi(console);
+    platform::catchInterrupts(kStopping);
     int status = 0;
     {
         app::TForm1 form(console, options.programDir);
+        console.SetStopHandler([&form] { form.btnStopClick(); });
         if (form.FormShow()) {
-            for (app::Check check : options.checks)
+            for (app::Check check : options.checks) {
                 if (!runCheck(form, console, check))
                     status = 1;
+                // A check that processes no events has not looked yet.
+                console.processEvents();
+                if (console.InterruptSignal() != 0)
+                    break;
+            }
         } else {
             status = 1;
         }
         if (!form.FormDestroy())
             status = 1;
     }
+    if (console.InterruptSignal() != 0)
+        return 128 + console.InterruptSignal();
     return status;
 }

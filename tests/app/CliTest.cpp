@@ -16,6 +16,8 @@
 #include "db/DbDatabase.h"
 #include "db/DbQuery.h"
 
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -305,6 +307,75 @@ TEST(LoopbackServer, DuplicateLinksLogARefusedDeletionAndGoOn)
         ids.push_back(rows.Field(0).AsText());
     rows.Close();
     EXPECT_EQ(ids, (std::vector<std::string>{"1", "2", "3"}));
+}
+
+// ---------------------------------------------------------------------------
+// Interrupts: a comparison long enough to be interrupted while it runs.
+
+const char *const kManyMissingBooks =
+    "set term ^;"
+    "execute block as declare i integer = 1; begin"
+    "  while (i <= 20000) do begin"
+    "    insert into BOOK (BOOKID, FILENAME) values (:i, 'gone\\' || :i || '.zip');"
+    "    i = i + 1;"
+    "  end "
+    "end^"
+    "set term ;^";
+
+struct Interrupted {
+    int status = -1;
+    std::string out;
+};
+
+// Starts dorvil-cli, interrupts it once `cue` shows on its standard output,
+// and reads what it writes until it ends.
+Interrupted interruptCli(const ProgramFolder &folder, const std::string &cue)
+{
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return {};
+    const std::string dir = folder.native("manager").string();
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeEnds[1], STDOUT_FILENO);
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+        execl(DORVIL_CLI, DORVIL_CLI, "--dir", dir.c_str(), "--run", "compare,duplicate-links",
+              static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(pipeEnds[1]);
+    Interrupted result;
+    bool sent = false;
+    char buffer[4096];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
+        result.out.append(buffer, static_cast<size_t>(got));
+        if (!sent && result.out.find(cue) != std::string::npos) {
+            kill(child, SIGINT);
+            sent = true;
+        }
+    }
+    close(pipeEnds[0]);
+    int raw = 0;
+    waitpid(child, &raw, 0);
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return result;
+}
+
+TEST(CliInterrupt, TheFirstStopsTheRunAsStopDoesAndTheLogAndSettingsAreSaved)
+{
+    const ProgramFolder folder(kManyMissingBooks);
+    ASSERT_EQ(folder.failure, "");
+    const Interrupted run = interruptCli(folder, "gone\\1.zip");
+    EXPECT_EQ(run.status, 128 + SIGINT);
+    const std::vector<std::string> out = linesOf(run.out);
+    ASSERT_NE(std::find(out.begin(), out.end(), "Поиск прерван"), out.end()) << run.out;
+    EXPECT_LT(out.size(), 20000u) << "the comparison was not stopped";
+    // The run ends after the stopped check: the link check never starts.
+    EXPECT_EQ(run.out.find("bookid,autorid"), std::string::npos);
+    const std::string saved = readFile(folder.native("manager/last.log"));
+    EXPECT_NE(saved.find(platform::utf8ToAnsi("Поиск прерван")), std::string::npos);
+    EXPECT_TRUE(fs::exists(folder.native("manager/Dorvil.ini")));
 }
 
 } // namespace

@@ -90,7 +90,13 @@ std::string usage(Program program)
            "The preferences come from Dorvil.ini. Log lines go to standard output,\n"
            "messages to standard error; last.log and Dorvil.ini are written at the end.\n"
            "Exit status: 0 every check ran to its end, 1 start-up failed or a check\n"
-           "failed or could not run, 2 bad usage.\n";
+           "failed or could not run, 2 bad usage.\n"
+           "\n"
+           "An interrupt (Ctrl+C, SIGTERM) stops the comparison as the Stop button does;\n"
+           "the running duplicate check goes on to its end; no further check starts;\n"
+           "last.log and Dorvil.ini are still written; the exit status is then 128 plus\n"
+           "the signal's number. A second interrupt ends the program at once, saving\n"
+           "and committing nothing.\n";
 }
 
 } // namespace app
