@@ -7,6 +7,7 @@
 #include "zip/ZipErrors.h"
 #include "zip/ZipReader.h"
 
+#include <cstdint>
 #include <exception>
 #include <optional>
 #include <string_view>
@@ -19,6 +20,11 @@ const std::string kDoesNotExist = platform::utf8ToAnsi(" не существуе
 const std::string kNoDocument = platform::utf8ToAnsi("Ошибка чтения zip-архива");
 const std::string kUnzipError = "Unzip error";
 const std::string kNoId = platform::utf8ToAnsi("Не могу найти id");
+const std::string kTooLarge = platform::utf8ToAnsi("Файл fb2 слишком велик");
+// Far beyond any real book; an entry declaring more is a ZIP bomb or a lie,
+// and is never written to the temporary folder. (An entry that expands
+// beyond its declared size is cut off there by the reader.)
+constexpr uint64_t kLargestDocument = uint64_t(512) << 20;
 const std::string kOpenTag = "<id>";
 const std::string kCloseTag = "</id>";
 
@@ -100,19 +106,23 @@ bool ExtractBookId(const Run &run, const std::string &fileName, std::string &Fil
     }
 
     std::string document;
+    int selected = -1;
     bool found = false;
     try {
         reader.ReadDirectory();
         for (int i = 0; i < reader.EntryCount(); ++i) {
             if (isFb2Document(reader.EntryFileName(i))) {
                 document = run.state.TempDir + reader.EntryFileName(i);
-                reader.SetEntrySelected(i, true);
+                selected = i;
                 break;
             }
         }
         if (document.empty()) {
             FileId = kNoDocument;
+        } else if (reader.EntryInfo(selected).uncompressedSize() > kLargestDocument) {
+            FileId = kTooLarge;
         } else {
+            reader.SetEntrySelected(selected, true);
             // A copy left by an earlier run could be read-only and block
             // the extraction.
             discardDocument(document);

@@ -158,6 +158,27 @@ INSTANTIATE_TEST_SUITE_P(
 
 class BookId : public BookIdFixture {};
 
+// A document that would expand beyond what any book needs (a ZIP bomb, or a
+// size that lies) is not extracted at all.
+TEST_F(BookId, ADocumentDeclaringMoreThan512MiBIsNotExtracted)
+{
+    const fs::path archive = nativeLibrary() / "bomb.zip";
+    ASSERT_NO_FATAL_FAILURE(reconcile_test::writeZip(archive, {{"x.fb2", fb2Document("id")}}, true));
+    std::string bytes = testing_support::readFile(archive);
+    const uint32_t declared = (512u << 20) + 1;
+    for (const auto &[signature, sizeOffset] :
+         {std::pair<std::string, size_t>{"PK\x03\x04", 22}, {"PK\x01\x02", 24}}) {
+        const size_t header = bytes.find(signature);
+        ASSERT_NE(header, std::string::npos);
+        for (int i = 0; i < 4; ++i)
+            bytes[header + sizeOffset + i] = char((declared >> (8 * i)) & 0xFF);
+    }
+    testing_support::writeFile(archive, bytes);
+
+    EXPECT_EQ(extract("bomb.zip"), (Outcome{false, "Файл fb2 слишком велик"}));
+    expectNothingLeft();
+}
+
 TEST_F(BookId, NamesThatNameNoArchiveAreReportedMissing)
 {
     std::filesystem::create_directories(nativeLibrary() / "folder.zip");
