@@ -125,7 +125,12 @@ bool readName(TFileBufferStream &in, uint64_t headerStart, uint16_t length, std:
 }
 
 // A central header's Zip64 block holds only the values whose classic field
-// is all ones, in a fixed order.
+// is all ones, in a fixed order. A block too short for a value it should
+// hold reads that value as 0 (ByteReader's failed() is deliberately not
+// consulted): the header is damaged either way, an entry read with a zero
+// size or offset fails its CRC check when extracted, and keeping the
+// all-ones field instead would send the reader 4 GiB on into the archive.
+// The directory itself stays readable, as it does for other damaged extras.
 void takeZip64Info(TZipEntryInfo &entry, std::span<const uint8_t> extra)
 {
     ByteReader blocks(extra);
