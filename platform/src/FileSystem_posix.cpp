@@ -247,7 +247,7 @@ std::vector<FolderEntry> listFolder(std::string_view folder)
         entries.push_back(std::move(entry));
     }
     closedir(dir);
-    // A stable order, as the folders of the original platform list by name.
+    // A stable order by name, whatever order the file system keeps.
     std::stable_sort(entries.begin(), entries.end(), [](const auto &a, const auto &b) {
         return compareTextInsensitive(a.name, b.name) < 0;
     });
