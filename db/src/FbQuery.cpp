@@ -136,7 +136,6 @@ void TFbQuery::sqlChanged()
 {
     const std::string text = m_sql.Text();
     m_statementKind = sql::ClassifyStatement(text);
-    ++m_textChanges;
     m_encoded = false;
     m_hasParameters = false;
     m_textToSend = text;
