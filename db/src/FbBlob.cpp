@@ -4,6 +4,7 @@
 #include "FbClient.h"
 #include "db/FbDatabase.h"
 #include "db/FbErrors.h"
+#include "platform/ScopeExit.h"
 
 #include <cstring>
 
@@ -22,15 +23,10 @@ std::string ReadBlob(TFbDatabase &database, TFbTransaction &transaction, const v
                                transaction.HandlePointer(), &blob, &id, 0, nullptr) != 0)
         RaiseServerError(library, sender);
     // Closes the BLOB on every way out; a failed close cannot be helped.
-    struct Closer {
-        const IFbClientLibrary &library;
-        isc_blob_handle &blob;
-        ~Closer()
-        {
-            ISC_STATUS_ARRAY ignored;
-            library.isc_close_blob(ignored, &blob);
-        }
-    } closer{library, blob};
+    const platform::ScopeExit closer([&library, &blob] {
+        ISC_STATUS_ARRAY ignored;
+        library.isc_close_blob(ignored, &blob);
+    });
     std::string content;
     char segment[32768];
     for (;;) {

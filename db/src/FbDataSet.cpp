@@ -9,6 +9,7 @@
 #include "TableInfo.h"
 #include "db/FbErrors.h"
 
+#include "platform/ScopeExit.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -580,15 +581,10 @@ int TFbDataSet::SkipKnownHidden(int row, bool)
 
 bool TFbDataSet::testRow(int row)
 {
-    struct Restore {
-        TFbDataSet &dataSet;
-        TDataSetState state;
-        ~Restore()
-        {
-            dataSet.m_state = state;
-            dataSet.m_testedRow = -1;
-        }
-    } restore{*this, m_state};
+    const platform::ScopeExit restore([this, state = m_state] {
+        m_state = state;
+        m_testedRow = -1;
+    });
     m_state = dsFilter;
     m_testedRow = row;
     return RecordVisible(row);

@@ -6,6 +6,7 @@
 #include "SqlText.h"
 #include "db/FbErrors.h"
 
+#include "platform/ScopeExit.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -416,16 +417,11 @@ const TFbXSQLDA *TFbQuery::Next()
 
 void TFbQuery::Close()
 {
-    struct Reset {
-        TFbQuery &statement;
-        ~Reset()
-        {
-            statement.m_eof = statement.m_bof = false;
-            statement.m_open = statement.m_procedureOutput = false;
-        }
-    };
     {
-        Reset reset{*this};
+        const platform::ScopeExit reset([this] {
+            m_eof = m_bof = false;
+            m_open = m_procedureOutput = false;
+        });
         if (m_handle != 0 && m_open &&
             (m_statementType == SQLSelect || m_statementType == SQLSelectForUpdate) &&
             library().isc_dsql_free_statement(StatusVector(), &m_handle, DSQL_close) != 0 &&
