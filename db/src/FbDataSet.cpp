@@ -1,5 +1,6 @@
 #include "db/FbDataSet.h"
 
+#include "CharacterSets.h"
 #include "ConnectionChecks.h"
 #include "FbClient.h"
 #include "FbValues.h"
@@ -34,14 +35,14 @@ int bytesPerCharacter(const TFbDatabase &database, int charset)
     if (!database.Connected())
         return 1;
     switch (charset) {
-    case 3:
+    case charsets::kUnicodeFss:
         return 3;
-    case 4:
+    case charsets::kUtf8:
         return database.ServerIsFirebird() ? 4 : 1;
-    case 59:
+    case charsets::kOtherLineUtf8:
         return 4;
-    case 8:
-    case 64:
+    case charsets::kOtherLineUnicodeBe:
+    case charsets::kOtherLineUnicodeLe:
         return 2;
     default:
         return 1;
