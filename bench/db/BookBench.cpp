@@ -3,6 +3,7 @@
 // and the server calls of a second walk. Prints its figures.
 #include "BookCatalogue.h"
 #include "FbClient.h"
+#include "Internals.h"
 #include "RecordsCache.h"
 #include "db/DbDataSet.h"
 #include "db/DbDatabase.h"
@@ -28,7 +29,7 @@ struct BareResult {
 
 BareResult bareFetchLoop(Catalogue &catalogue, bool countBytes)
 {
-    const IFbClientLibrary &api = *catalogue.database.ClientLibrary();
+    const IFbClientLibrary &api = *db::detail::Internals::clientLibrary(catalogue.database);
     isc_stmt_handle statement = 0;
     const std::string text = selectText();
     std::vector<char> area(XSQLDA_LENGTH(39));
@@ -39,10 +40,11 @@ BareResult bareFetchLoop(Catalogue &catalogue, bool countBytes)
         if (status != 0)
             RaiseServerError(api, nullptr);
     };
-    check(api.isc_dsql_alloc_statement2(StatusVector(), catalogue.database.HandlePointer(),
-                                        &statement));
-    check(api.isc_dsql_prepare(StatusVector(), catalogue.transaction.HandlePointer(), &statement, 0,
-                               text.c_str(), 3, sqlda));
+    check(api.isc_dsql_alloc_statement2(
+        StatusVector(), db::detail::Internals::handlePointer(catalogue.database), &statement));
+    check(api.isc_dsql_prepare(StatusVector(),
+                               db::detail::Internals::handlePointer(catalogue.transaction),
+                               &statement, 0, text.c_str(), 3, sqlda));
     std::vector<std::vector<char>> buffers(static_cast<size_t>(sqlda->sqld));
     std::vector<short> indicators(static_cast<size_t>(sqlda->sqld));
     for (int i = 0; i < sqlda->sqld; ++i) {
@@ -52,8 +54,9 @@ BareResult bareFetchLoop(Catalogue &catalogue, bool countBytes)
         var.sqldata = buffers[i].data();
         var.sqlind = &indicators[i];
     }
-    check(api.isc_dsql_execute(StatusVector(), catalogue.transaction.HandlePointer(), &statement, 3,
-                               nullptr));
+    check(api.isc_dsql_execute(StatusVector(),
+                               db::detail::Internals::handlePointer(catalogue.transaction),
+                               &statement, 3, nullptr));
     BareResult result;
     while (api.isc_dsql_fetch(StatusVector(), &statement, 3, sqlda) == 0) {
         ++result.rows;
@@ -118,7 +121,7 @@ int main()
                 throw std::runtime_error("row counts differ");
 
             if (round == 0) {
-                const TRecordsCache &cache = *books.RecordCache();
+                const TRecordsCache &cache = *db::detail::Internals::recordCache(books);
                 const double textBytes = double(cache.TextBytes());
                 std::printf("record cache: %.1f bytes per row (fixed row %d bytes, long texts "
                             "%.1f bytes per row); fetched values %.1f bytes per row; "

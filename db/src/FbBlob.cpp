@@ -2,8 +2,10 @@
 
 #include "ConnectionChecks.h"
 #include "FbClient.h"
+#include "Internals.h"
 #include "db/FbDatabase.h"
 #include "db/FbErrors.h"
+#include "platform/ScopeExit.h"
 
 #include <cstring>
 
@@ -14,23 +16,19 @@ std::string ReadBlob(TFbDatabase &database, TFbTransaction &transaction, const v
 {
     RequireConnected(sender, &database);
     RequireActive(sender, &transaction);
-    const IFbClientLibrary &library = *database.ClientLibrary();
+    const IFbClientLibrary &library = *detail::Internals::clientLibrary(database);
     ISC_QUAD id;
     std::memcpy(&id, blobId, sizeof id);
     isc_blob_handle blob = 0;
-    if (library.isc_open_blob2(StatusVector(), database.HandlePointer(),
-                               transaction.HandlePointer(), &blob, &id, 0, nullptr) != 0)
+    if (library.isc_open_blob2(StatusVector(), detail::Internals::handlePointer(database),
+                               detail::Internals::handlePointer(transaction), &blob, &id, 0,
+                               nullptr) != 0)
         RaiseServerError(library, sender);
     // Closes the BLOB on every way out; a failed close cannot be helped.
-    struct Closer {
-        const IFbClientLibrary &library;
-        isc_blob_handle &blob;
-        ~Closer()
-        {
-            ISC_STATUS_ARRAY ignored;
-            library.isc_close_blob(ignored, &blob);
-        }
-    } closer{library, blob};
+    const platform::ScopeExit closer([&library, &blob] {
+        ISC_STATUS_ARRAY ignored;
+        library.isc_close_blob(ignored, &blob);
+    });
     std::string content;
     char segment[32768];
     for (;;) {

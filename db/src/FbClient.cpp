@@ -18,14 +18,6 @@ ISC_STATUS *StatusVector()
     return status;
 }
 
-EOSError::EOSError(int errorCode, const std::string &text)
-    : std::runtime_error(errorCode != 0
-                             ? FormatText("System Error.  Code: %d.\r\n%s", {errorCode, text})
-                             : std::string("A call to an OS function failed")),
-      m_errorCode(errorCode)
-{
-}
-
 void IFbClientLibrary::throwProcedureNotFound(const char *name) const
 {
     throw std::runtime_error(

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "db/FbErrors.h"
 #include "platform/DynamicLibrary.h"
 
 namespace db {
@@ -203,16 +204,6 @@ private:
 /// "Can't load library <name> " when the loader refuses the file, and
 /// EOSError when a required entry point is missing; nothing is registered then.
 std::shared_ptr<IFbClientLibrary> AcquireClientLibrary(const std::string &libraryName);
-
-/// An operating-system error: "System Error.  Code: <n>.\r\n<text>".
-class EOSError : public std::runtime_error {
-public:
-    EOSError(int errorCode, const std::string &text);
-    int ErrorCode() const { return m_errorCode; }
-
-private:
-    int m_errorCode;
-};
 
 /// The process-wide list of connections, closed when the layer is finalized.
 void RegisterConnection(TFbDatabase *database);

@@ -1,5 +1,6 @@
 #include "db/FbDataSet.h"
 
+#include "CharacterSets.h"
 #include "ConnectionChecks.h"
 #include "FbClient.h"
 #include "FbValues.h"
@@ -9,6 +10,7 @@
 #include "TableInfo.h"
 #include "db/FbErrors.h"
 
+#include "platform/ScopeExit.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -33,14 +35,14 @@ int bytesPerCharacter(const TFbDatabase &database, int charset)
     if (!database.Connected())
         return 1;
     switch (charset) {
-    case 3:
+    case charsets::kUnicodeFss:
         return 3;
-    case 4:
+    case charsets::kUtf8:
         return database.ServerIsFirebird() ? 4 : 1;
-    case 59:
+    case charsets::kOtherLineUtf8:
         return 4;
-    case 8:
-    case 64:
+    case charsets::kOtherLineUnicodeBe:
+    case charsets::kOtherLineUnicodeLe:
         return 2;
     default:
         return 1;
@@ -580,15 +582,10 @@ int TFbDataSet::SkipKnownHidden(int row, bool)
 
 bool TFbDataSet::testRow(int row)
 {
-    struct Restore {
-        TFbDataSet &dataSet;
-        TDataSetState state;
-        ~Restore()
-        {
-            dataSet.m_state = state;
-            dataSet.m_testedRow = -1;
-        }
-    } restore{*this, m_state};
+    const platform::ScopeExit restore([this, state = m_state] {
+        m_state = state;
+        m_testedRow = -1;
+    });
     m_state = dsFilter;
     m_testedRow = row;
     return RecordVisible(row);

@@ -1,5 +1,6 @@
 #include "db/FbDatabase.h"
 
+#include "CharacterSets.h"
 #include "FbClient.h"
 #include "FbParamBlocks.h"
 #include "FbValues.h"
@@ -24,9 +25,6 @@ namespace {
 
 constexpr int kFirebirdVersionItem = 103;   // isc_info_firebird_version
 constexpr int kAttachmentCharsetItem = 101; // frb_info_att_charset
-constexpr int kCharsetNone = 0;
-constexpr int kCharsetKoi8r = 63;
-constexpr int kCharsetKoi8u = 64;
 
 } // namespace
 
@@ -65,7 +63,8 @@ void TConnectParams::SetCharSet(std::string_view value)
 // ---------------------------------------------------------------- TFbDatabase
 
 TFbDatabase::TFbDatabase(TComponent *owner, std::string name)
-    : TComponent(owner, std::move(name)), m_libraryName(kDefaultLibraryName),
+    : TComponent(owner, std::move(name)),
+      m_libraryName(kDefaultLibraryName), m_unicodeCharsetIds{charsets::kUnicodeFss},
       m_internalTransaction(std::make_unique<TFbTransaction>(this, "InternalTransaction"))
 {
     m_internalTransaction->SetTRParams(
@@ -336,14 +335,15 @@ void TFbDatabase::readServerFacts()
     if (!m_serverIsFirebird) {
         // The other server line knows four Unicode character sets from version 8.
         if (ServerVersionMajor() >= 8)
-            m_unicodeCharsetIds = {3, 8, 59, 64};
+            m_unicodeCharsetIds = {charsets::kUnicodeFss, charsets::kOtherLineUnicodeBe,
+                                   charsets::kOtherLineUtf8, charsets::kOtherLineUnicodeLe};
     } else {
-        m_unicodeCharsetIds = {3, 4};
+        m_unicodeCharsetIds = {charsets::kUnicodeFss, charsets::kUtf8};
     }
     if (m_serverIsFirebird && ServerVersionMajor() >= 2) {
         const long charset = infoNumber(static_cast<char>(kAttachmentCharsetItem)).value_or(-1);
         m_unicodeAttachment = charset >= 0 && charset <= 255 && IsUnicodeCharset(charset);
-        m_unicodeOrNoneAttachment = m_unicodeAttachment || charset == kCharsetNone;
+        m_unicodeOrNoneAttachment = m_unicodeAttachment || charset == charsets::kNone;
         const bool serverKnowsUtf8Metadata =
             ServerVersionMajor() > 2 || (ServerVersionMajor() == 2 && ServerVersionMinor() >= 1);
         bool odsKnowsUtf8Metadata = false;
@@ -354,7 +354,7 @@ void TFbDatabase::readServerFacts()
         }
         m_metadataUtf8 =
             m_unicodeOrNoneAttachment && serverKnowsUtf8Metadata && odsKnowsUtf8Metadata;
-        m_koi8Attachment = charset == kCharsetKoi8r || charset == kCharsetKoi8u;
+        m_koi8Attachment = charset == charsets::kKoi8r || charset == charsets::kKoi8u;
     } else {
         const std::string charset = m_connectParams.CharSet();
         m_unicodeAttachment = charset == "UNICODE_FSS" || charset == "UTF8";
@@ -372,7 +372,7 @@ void TFbDatabase::resetServerFacts()
     m_unicodeOrNoneAttachment = false;
     m_koi8Attachment = false;
     m_metadataUtf8 = false;
-    m_unicodeCharsetIds = {3};
+    m_unicodeCharsetIds = {charsets::kUnicodeFss};
 }
 
 void TFbDatabase::Close(bool force, bool skipAliveCheck)

@@ -7,6 +7,14 @@
 
 namespace db {
 
+EOSError::EOSError(int errorCode, const std::string &text)
+    : std::runtime_error(errorCode != 0
+                             ? FormatText("System Error.  Code: %d.\r\n%s", {errorCode, text})
+                             : std::string("A call to an OS function failed")),
+      m_errorCode(errorCode)
+{
+}
+
 namespace {
 
 std::mutex g_partsMutex;

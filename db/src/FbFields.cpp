@@ -1,8 +1,10 @@
 #include "db/FbFields.h"
 
+#include "CharacterSets.h"
 #include "FbBlob.h"
 #include "FbClient.h"
 #include "FbValues.h"
+#include "Internals.h"
 #include "RecordsCache.h"
 #include "db/FbDataSet.h"
 
@@ -35,7 +37,7 @@ TField::TField(TFbDataSet &dataSet, const TFieldDef &def) : m_dataSet(dataSet), 
 
 const std::byte *TField::cachedRow(int row) const
 {
-    const std::byte *data = m_dataSet.RowData(row);
+    const std::byte *data = detail::Internals::rowData(m_dataSet, row);
     if (data == nullptr || data[m_def.layout.nullOffset] != std::byte{0})
         return nullptr;
     return data;
@@ -78,7 +80,8 @@ std::string_view TField::storedText(const std::byte *row) const
     const TFbColumnLayout &layout = m_def.layout;
     std::string_view text;
     if (layout.outOfLine) {
-        text = m_dataSet.RecordCache()->Texts().Text(stored<TTextStore::Reference>(row));
+        text = detail::Internals::recordCache(m_dataSet)->Texts().Text(
+            stored<TTextStore::Reference>(row));
     } else {
         const auto *bytes = reinterpret_cast<const char *>(valueOf(row));
         const auto size = static_cast<size_t>(layout.size);
@@ -109,12 +112,8 @@ std::string TFbStringField::text(const std::byte *row) const
     }
     const TFbDatabase *database = DataSet().Database();
     const int charset = Layout().subType & 0xFF;
-    if (database != nullptr && charset > 1) {
-        if (database->UnicodeAttachment())
-            return platform::utf8ToAnsi(bytes);
-        if (database->Koi8Attachment())
-            return platform::koi8rToAnsi(bytes);
-    }
+    if (database != nullptr && charset > charsets::kOctets)
+        return toProgramText(std::string(bytes), attachmentEncoding(*database));
     return std::string(bytes);
 }
 

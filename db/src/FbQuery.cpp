@@ -2,10 +2,12 @@
 
 #include "ConnectionChecks.h"
 #include "FbClient.h"
+#include "Internals.h"
 #include "Registrations.h"
 #include "SqlText.h"
 #include "db/FbErrors.h"
 
+#include "platform/ScopeExit.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -89,7 +91,7 @@ TFbQuery::~TFbQuery()
 
 IFbClientLibrary &TFbQuery::library() const
 {
-    return *m_database->ClientLibrary();
+    return *detail::Internals::clientLibrary(*m_database);
 }
 
 void TFbQuery::raiseServerError() const
@@ -136,7 +138,6 @@ void TFbQuery::sqlChanged()
 {
     const std::string text = m_sql.Text();
     m_statementKind = sql::ClassifyStatement(text);
-    ++m_textChanges;
     m_encoded = false;
     m_hasParameters = false;
     m_textToSend = text;
@@ -206,11 +207,12 @@ void TFbQuery::prepareOnServer()
 {
     IFbClientLibrary &api = library();
     if (m_handle == 0 &&
-        api.isc_dsql_alloc_statement2(StatusVector(), m_database->HandlePointer(), &m_handle) != 0)
+        api.isc_dsql_alloc_statement2(StatusVector(), detail::Internals::handlePointer(*m_database),
+                                      &m_handle) != 0)
         raiseServerError();
     m_result.Resize(1);
-    if (api.isc_dsql_prepare(StatusVector(), m_transaction->HandlePointer(), &m_handle, 0,
-                             m_textToSend.c_str(), dialectOf(*m_database),
+    if (api.isc_dsql_prepare(StatusVector(), detail::Internals::handlePointer(*m_transaction),
+                             &m_handle, 0, m_textToSend.c_str(), dialectOf(*m_database),
                              static_cast<XSQLDA *>(m_result.Record())) != 0)
         raiseServerError();
     readStatementType();
@@ -325,8 +327,9 @@ void TFbQuery::executeBase()
         if (m_handle != 0)
             FreeHandle();
         if (library().isc_dsql_execute_immediate(
-                StatusVector(), m_database->HandlePointer(), m_transaction->HandlePointer(), 0,
-                m_textToSend.c_str(), dialectOf(*m_database), boundParameters(m_params)) != 0)
+                StatusVector(), detail::Internals::handlePointer(*m_database),
+                detail::Internals::handlePointer(*m_transaction), 0, m_textToSend.c_str(),
+                dialectOf(*m_database), boundParameters(m_params)) != 0)
             raiseServerError();
         afterExecute();
         return;
@@ -342,14 +345,16 @@ void TFbQuery::executeBase()
     case SQLSelectForUpdate:
         if (m_open)
             Close();
-        if (library().isc_dsql_execute(StatusVector(), m_transaction->HandlePointer(), &m_handle,
+        if (library().isc_dsql_execute(StatusVector(),
+                                       detail::Internals::handlePointer(*m_transaction), &m_handle,
                                        dialect, params) != 0)
             raiseServerError();
         openCursor();
         break;
     case SQLExecProcedure:
         if (library().isc_dsql_execute2(
-                StatusVector(), m_transaction->HandlePointer(), &m_handle, dialect, params,
+                StatusVector(), detail::Internals::handlePointer(*m_transaction), &m_handle,
+                dialect, params,
                 m_result.Count() > 0 ? static_cast<XSQLDA *>(m_result.Record()) : nullptr) != 0)
             raiseServerError();
         m_procedureOutput = true;
@@ -361,7 +366,8 @@ void TFbQuery::executeBase()
         m_transaction->Rollback();
         break;
     default:
-        if (library().isc_dsql_execute(StatusVector(), m_transaction->HandlePointer(), &m_handle,
+        if (library().isc_dsql_execute(StatusVector(),
+                                       detail::Internals::handlePointer(*m_transaction), &m_handle,
                                        dialect, params) != 0)
             raiseServerError();
         break;
@@ -417,16 +423,11 @@ const TFbXSQLDA *TFbQuery::Next()
 
 void TFbQuery::Close()
 {
-    struct Reset {
-        TFbQuery &statement;
-        ~Reset()
-        {
-            statement.m_eof = statement.m_bof = false;
-            statement.m_open = statement.m_procedureOutput = false;
-        }
-    };
     {
-        Reset reset{*this};
+        const platform::ScopeExit reset([this] {
+            m_eof = m_bof = false;
+            m_open = m_procedureOutput = false;
+        });
         if (m_handle != 0 && m_open &&
             (m_statementType == SQLSelect || m_statementType == SQLSelectForUpdate) &&
             library().isc_dsql_free_statement(StatusVector(), &m_handle, DSQL_close) != 0 &&

@@ -4,6 +4,7 @@
 #include "FbParamBlocks.h"
 #include "Registrations.h"
 #include "db/FbErrors.h"
+#include "platform/ScopeExit.h"
 
 #include <algorithm>
 
@@ -168,10 +169,7 @@ void TFbTransaction::EndTransaction(TTransactionAction action, bool force)
     if (!Active())
         RaiseClientError(fceNotInTransaction, {FullComponentName(this)});
     // Whatever happens below, the state ends as the handle says.
-    struct StateGuard {
-        TFbTransaction &transaction;
-        ~StateGuard() { transaction.m_state = transaction.Active() ? tsActive : tsInactive; }
-    } guard{*this};
+    const platform::ScopeExit settleState([this] { m_state = Active() ? tsActive : tsInactive; });
     if (action == TARollbackRetaining || action == TACommitRetaining)
         endRetaining(action, force);
     else

@@ -1,3 +1,4 @@
+#include "CharacterSets.h"
 #include "FbBlob.h"
 #include "FbClient.h"
 #include "FbValues.h"
@@ -83,11 +84,12 @@ std::string TFbXSQLVAR::textValue() const
                            : std::string(m_data.data(), m_data.size());
     const TFbQuery &statement = m_area->Statement();
     if (const TFbDatabase *database = statement.Database()) {
+        // Column text is converted by the column's own character set.
         const int charset = CharsetId();
         if (database->UnicodeOrNoneAttachment() && database->IsUnicodeCharset(charset))
-            text = platform::utf8ToAnsi(text);
-        else if (charset == 63 || charset == 64)
-            text = platform::koi8rToAnsi(text);
+            text = toProgramText(std::move(text), TextEncoding::Utf8);
+        else if (charset == charsets::kKoi8r || charset == charsets::kKoi8u)
+            text = toProgramText(std::move(text), TextEncoding::Koi8r);
     }
     if ((statement.Options() & qoTrimCharFields) != 0) {
         while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
@@ -371,11 +373,7 @@ std::string decodedName(const TFbDatabase *database, std::string name)
 {
     if (database == nullptr)
         return name;
-    if (database->UnicodeAttachment())
-        return platform::utf8ToAnsi(name);
-    if (database->Koi8Attachment())
-        return platform::koi8rToAnsi(name);
-    return name;
+    return toProgramText(std::move(name), attachmentEncoding(*database));
 }
 
 size_t bufferSize(short type, short length)

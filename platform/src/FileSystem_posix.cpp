@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include "Descriptors.h"
+#include "FolderStream.h"
 #include "LastError.h"
 #include "PathResolver.h"
 #include "platform/Text.h"
@@ -243,12 +244,13 @@ std::vector<FolderEntry> listFolder(std::string_view folder)
 {
     std::vector<FolderEntry> entries;
     fs::path native = nativePath(folder);
-    DIR *dir = native.empty() ? nullptr : opendir(native.c_str());
-    if (!dir) {
+    detail::FolderStream dir(native);
+    if (!dir.isOpen()) {
         failWithErrno();
         return entries;
     }
-    while (dirent *item = readdir(dir)) {
+    const int folderFd = dir.descriptor();
+    while (dirent *item = dir.next()) {
         std::string name = item->d_name;
         if (name == "." || name == "..")
             continue;
@@ -258,10 +260,10 @@ std::vector<FolderEntry> listFolder(std::string_view folder)
         // The entry's type comes with the listing on most file systems, which
         // saves a second stat per entry.
         entry.symlink = item->d_type == DT_UNKNOWN
-                            ? fstatat(dirfd(dir), item->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                            ? fstatat(folderFd, item->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
                                   S_ISLNK(info.st_mode)
                             : item->d_type == DT_LNK;
-        if (fstatat(dirfd(dir), item->d_name, &info, 0) == 0) {
+        if (fstatat(folderFd, item->d_name, &info, 0) == 0) {
             entry.kind = S_ISDIR(info.st_mode)   ? EntryKind::Folder
                          : S_ISREG(info.st_mode) ? EntryKind::File
                                                  : EntryKind::Other;
@@ -269,8 +271,7 @@ std::vector<FolderEntry> listFolder(std::string_view folder)
         }
         entries.push_back(std::move(entry));
     }
-    closedir(dir);
-    // A stable order, as the folders of the original platform list by name.
+    // A stable order by name, whatever order the file system keeps.
     std::stable_sort(entries.begin(), entries.end(), [](const auto &a, const auto &b) {
         return compareTextInsensitive(a.name, b.name) < 0;
     });

@@ -1,4 +1,5 @@
 #include "FbClient.h"
+#include "Internals.h"
 #include "TestSupport.h"
 #include "db/DbDatabase.h"
 #include "db/FbErrors.h"
@@ -118,7 +119,8 @@ TEST(ClientBinding, ConnectionsNamingOneLibraryShareItsBinding)
     second.database.SetSynchronizeTime(false);
     first.database.SetConnected(true);
     second.database.SetConnected(true);
-    EXPECT_EQ(first.database.ClientLibrary(), second.database.ClientLibrary());
+    EXPECT_EQ(db::detail::Internals::clientLibrary(first.database),
+              db::detail::Internals::clientLibrary(second.database));
 }
 
 TEST(ClientBinding, LoadFailureReachesTheConnectUnchanged)

@@ -1,3 +1,4 @@
+#include "Internals.h"
 #include "RecordsCache.h"
 #include "TableInfo.h"
 #include "TestSupport.h"
@@ -171,7 +172,7 @@ TEST_F(DataSets, CommitClosesRetainingKeepsOpenAndReopenRefetches)
     EXPECT_EQ(books.FieldNamed("FILENAME").AsText(), "a.zip");
     form.transaction.Commit();
     EXPECT_FALSE(books.Active());
-    EXPECT_EQ(books.RecordCache(), nullptr);
+    EXPECT_EQ(db::detail::Internals::recordCache(books), nullptr);
     EXPECT_EQ(messageOf<EDatabaseError>([&] { books.FieldNamed("FILENAME"); }),
               "DbDataSet1: Field 'FILENAME' not found");
     EXPECT_EQ(messageOf<EDatabaseError>([&] { books.MoveFirst(); }),
@@ -223,7 +224,7 @@ TEST_F(DataSets, FailedOpenLeavesNothingOpen)
     }
     EXPECT_FALSE(doubles.Active());
     EXPECT_EQ(doubles.FieldCount(), 0);
-    EXPECT_EQ(doubles.RecordCache(), nullptr);
+    EXPECT_EQ(db::detail::Internals::recordCache(doubles), nullptr);
 
     doubles.SelectSQL().Clear();
     EXPECT_EQ(messageOf<EFbClientError>([&] { doubles.SetActive(true); }),
@@ -323,7 +324,7 @@ TEST_F(DataSets, LongTextsLiveOutsideTheRows)
     addBooks({std::string(200, 'x') + ".zip"});
     openDoubles("select FILENAME, LANG from BOOK");
     // status byte, two null flags, a 4-byte text reference, CHAR(2) inline
-    EXPECT_EQ(doubles.RecordCache()->RowSize(), 1 + 2 + 4 + 2);
+    EXPECT_EQ(db::detail::Internals::recordCache(doubles)->RowSize(), 1 + 2 + 4 + 2);
     EXPECT_EQ(doubles.FieldNamed("FILENAME").AsText(), std::string(200, 'x') + ".zip");
 }
 

@@ -1,4 +1,5 @@
 #include "FbClient.h"
+#include "Internals.h"
 #include "TestSupport.h"
 #include "db/DbDatabase.h"
 #include "db/FbErrors.h"
@@ -324,7 +325,7 @@ TEST_F(EmbeddedConnection, CloseAfterTheServerWentAwayDropsEverythingQuietly)
     form.transaction.StartTransaction();
     TFbHandle realDatabase = form.database.Handle();
     TFbHandle realTransaction = form.transaction.Handle();
-    *form.database.HandlePointer() = realDatabase + 1000;
+    *db::detail::Internals::handlePointer(form.database) = realDatabase + 1000;
 
     EXPECT_NO_THROW(form.database.SetConnected(false));
     EXPECT_EQ(offered, (std::vector<TOnLostConnectActions>{laCloseConnect}));
@@ -335,7 +336,7 @@ TEST_F(EmbeddedConnection, CloseAfterTheServerWentAwayDropsEverythingQuietly)
     form.database.RemoveStatement(&statement);
 
     // The real attachment is still there; end it so the file is released.
-    const IFbClientLibrary &library = *form.database.ClientLibrary();
+    const IFbClientLibrary &library = *db::detail::Internals::clientLibrary(form.database);
     EXPECT_EQ(library.isc_rollback_transaction(StatusVector(), &realTransaction), 0);
     EXPECT_EQ(library.isc_detach_database(StatusVector(), &realDatabase), 0);
 }
@@ -348,10 +349,10 @@ TEST_F(EmbeddedConnection, IgnoringALostConnectionKeepsItsHandle)
     };
     form.database.SetConnected(true);
     const TFbHandle real = form.database.Handle();
-    *form.database.HandlePointer() = real + 1000;
+    *db::detail::Internals::handlePointer(form.database) = real + 1000;
     form.database.SetConnected(false);
     EXPECT_TRUE(form.database.Connected());
-    *form.database.HandlePointer() = real;
+    *db::detail::Internals::handlePointer(form.database) = real;
     form.database.SetConnected(false);
     EXPECT_FALSE(form.database.Connected());
 }

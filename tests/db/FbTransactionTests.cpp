@@ -1,4 +1,5 @@
 #include "FbClient.h"
+#include "Internals.h"
 #include "TestSupport.h"
 #include "db/DbDatabase.h"
 #include "db/FbErrors.h"
@@ -298,7 +299,7 @@ TEST_F(Transactions, RefusedCommitLeavesTheTransactionActive)
                        &form.transaction);
     TFbHandle handle = form.transaction.Handle();
     TFbHandle bogus = handle + 1000;
-    std::swap(*form.transaction.HandlePointer(), bogus);
+    std::swap(*db::detail::Internals::handlePointer(form.transaction), bogus);
     try {
         form.transaction.Commit();
         FAIL() << "no exception";
@@ -313,7 +314,7 @@ TEST_F(Transactions, RefusedCommitLeavesTheTransactionActive)
     }
     EXPECT_TRUE(form.transaction.Active());
     EXPECT_EQ(form.transaction.TransactionState(), tsActive);
-    std::swap(*form.transaction.HandlePointer(), bogus);
+    std::swap(*db::detail::Internals::handlePointer(form.transaction), bogus);
     form.transaction.Rollback();
     EXPECT_FALSE(form.transaction.Active());
 }

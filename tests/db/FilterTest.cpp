@@ -177,6 +177,8 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"not_a_condition", "FILENAME", "Incorrectly formed filter expression"},
         ErrorCase{"nothing_to_compare", "FILENAME = ", "Expression expected but nothing found"},
         ErrorCase{"unclosed_parenthesis", "(BOOKID = 1", "')' expected but nothing found"},
+        ErrorCase{"unknown_function", "NOSUCH(FILENAME) = 'x'",
+                  "DbDataSet1: Field 'NOSUCH' not found"},
         ErrorCase{"aggregate", "COUNT(*) > 1", "Aggregate expressions not allowed in filters"},
         ErrorCase{"mixed_aggregate", "MAX(BOOKID) = BOOKID",
                   "Operation cannot mix aggregate value with record-varying value"},

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "FbClient.h"
+#include "Internals.h"
 
 #include <gtest/gtest.h>
 
@@ -11,18 +12,19 @@ namespace dbtest {
 void executeSql(db::TFbDatabase &database, db::TFbTransaction &transaction, std::string_view sql,
                 const db::TComponent *sender)
 {
-    const db::IFbClientLibrary &library = *database.ClientLibrary();
+    const db::IFbClientLibrary &library = *db::detail::Internals::clientLibrary(database);
     const std::string text(sql);
     if (library.isc_dsql_execute_immediate(
-            db::StatusVector(), database.HandlePointer(), transaction.HandlePointer(), 0,
-            text.c_str(), static_cast<unsigned short>(database.SQLDialect()), nullptr) != 0)
+            db::StatusVector(), db::detail::Internals::handlePointer(database),
+            db::detail::Internals::handlePointer(transaction), 0, text.c_str(),
+            static_cast<unsigned short>(database.SQLDialect()), nullptr) != 0)
         db::RaiseServerError(library, sender);
 }
 
 std::optional<long long> queryInteger(db::TFbDatabase &database, db::TFbTransaction &transaction,
                                       std::string_view sql)
 {
-    const db::IFbClientLibrary &library = *database.ClientLibrary();
+    const db::IFbClientLibrary &library = *db::detail::Internals::clientLibrary(database);
     std::vector<char> area(XSQLDA_LENGTH(1));
     auto *output = reinterpret_cast<XSQLDA *>(area.data());
     output->version = SQLDA_VERSION1;
@@ -36,8 +38,9 @@ std::optional<long long> queryInteger(db::TFbDatabase &database, db::TFbTransact
     output->sqlvar[0].sqlind = &nullIndicator;
     const std::string text(sql);
     if (library.isc_dsql_exec_immed2(
-            db::StatusVector(), database.HandlePointer(), transaction.HandlePointer(), 0,
-            text.c_str(), static_cast<unsigned short>(database.SQLDialect()), nullptr, output) != 0)
+            db::StatusVector(), db::detail::Internals::handlePointer(database),
+            db::detail::Internals::handlePointer(transaction), 0, text.c_str(),
+            static_cast<unsigned short>(database.SQLDialect()), nullptr, output) != 0)
         db::RaiseServerError(library, &transaction);
     if (nullIndicator != 0)
         return std::nullopt;

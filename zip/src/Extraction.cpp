@@ -5,6 +5,7 @@
 #include "ByteReader.h"
 #include "Decoders.h"
 #include "FileBufferStream.h"
+#include "OpenArchive.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/UserInterface.h"
@@ -20,6 +21,8 @@ namespace zip {
 
 namespace {
 
+constexpr int kStored = 0;
+constexpr int kDeflated = 8;
 constexpr int kUnknownMethodMessageId = 197;
 // The output file is sized up front to save the file system work, but
 // never beyond this: entry sizes come from the archive and may lie.
@@ -81,43 +84,40 @@ uint32_t fileDosDateTime(std::string_view path)
     return when ? (uint32_t(when->date) << 16) | when->time : 0;
 }
 
-Extraction::Extraction(TZipReader &reader, bool selectedOnly)
-    : m_reader(reader), m_entries(reader.sortedView()), m_selectedOnly(selectedOnly),
-      m_input(kBlockSize), m_output(kBlockSize)
+Extraction::Extraction(OpenArchive &archive, TSortedEntries &entries,
+                       const ExtractionOptions &options, const TZipReaderEvents &events,
+                       bool selectedOnly)
+    : m_archive(archive), m_entries(entries), m_options(options), m_events(events),
+      m_selectedOnly(selectedOnly), m_input(kBlockSize), m_output(kBlockSize)
 {
 }
 
 Extraction::~Extraction() = default;
 
-int Extraction::run()
+void Extraction::run()
 {
-    bool keepZipOpen = std::exchange(m_reader.m_keepZipOpen, true);
     try {
         takeEntries();
     } catch (...) {
-        finish(keepZipOpen);
+        m_outFile.reset();
         throw;
     }
-    finish(keepZipOpen);
-    return m_extracted;
+    m_outFile.reset();
 }
 
-void Extraction::finish(bool keepZipOpen)
+void Extraction::pumpMessages() const
 {
-    m_outFile.reset();
-    m_reader.m_filesList.clear();
-    m_reader.m_keepZipOpen = keepZipOpen;
-    if (m_reader.m_events.OnUnzipComplete)
-        m_reader.m_events.OnUnzipComplete(m_extracted);
+    if (m_options.doProcessMessages)
+        platform::userInterface().processEvents();
 }
 
 void Extraction::takeEntries()
 {
-    if (!m_reader.m_destDir.empty())
-        createFolderPath(m_reader.m_destDir);
+    if (!m_options.destDir.empty())
+        createFolderPath(m_options.destDir);
     int taken = 0;
     for (int i = 0; i < m_entries.Count(); ++i) {
-        m_reader.PumpMessages();
+        pumpMessages();
         TZipEntryInfo &entry = m_entries[i];
         entry.ToProcess = takes(entry);
         if (!entry.ToProcess)
@@ -128,8 +128,8 @@ void Extraction::takeEntries()
         ++taken;
     }
     bool stop = false;
-    if (m_reader.m_events.OnStartUnzipInfo)
-        m_reader.m_events.OnStartUnzipInfo(taken, m_totalBytes, stop);
+    if (m_events.OnStartUnzipInfo)
+        m_events.OnStartUnzipInfo(taken, m_totalBytes, stop);
     if (taken == 0 || stop)
         return;
     for (int i = 0; i < m_entries.Count(); ++i)
@@ -139,14 +139,14 @@ void Extraction::takeEntries()
 
 bool Extraction::takes(TZipEntryInfo &entry) const
 {
-    if (entry.FileName.empty() && !m_reader.m_recreateDirs)
+    if (entry.FileName.empty() && !m_options.recreateDirs)
         return false;
-    if (m_reader.m_doAll)
+    if (m_options.doAll)
         return true;
     if (m_selectedOnly)
         return entry.Selected;
     std::string fullName = entry.Directory + entry.FileName;
-    return std::any_of(m_reader.m_filesList.begin(), m_reader.m_filesList.end(),
+    return std::any_of(m_options.filesList.begin(), m_options.filesList.end(),
                        [&](const std::string &pattern) {
                            bool withFolder = pattern.find('\\') != std::string::npos;
                            return platform::matchesWildcards(withFolder ? fullName : entry.FileName,
@@ -156,8 +156,8 @@ bool Extraction::takes(TZipEntryInfo &entry) const
 
 void Extraction::extractEntry(int index)
 {
-    m_reader.m_currentEntry = m_entries[index];
-    const TZipEntryInfo &entry = m_reader.m_currentEntry;
+    m_currentEntry = m_entries[index];
+    const TZipEntryInfo &entry = m_currentEntry;
     uint64_t dataOffset = entry.FileName.empty() ? 0 : locateData(entry);
     std::string folder = destinationFolder(entry);
     if (entry.FileName.empty()) {
@@ -166,8 +166,8 @@ void Extraction::extractEntry(int index)
     }
     std::string path = folder + entry.FileName;
     bool skip = false;
-    if (m_reader.m_events.OnStartUnzip)
-        m_reader.m_events.OnStartUnzip(index, path, skip);
+    if (m_events.OnStartUnzip)
+        m_events.OnStartUnzip(index, path, skip);
     if (skip)
         return;
     createFolderPath(path.substr(0, path.find_last_of('\\') + 1));
@@ -189,7 +189,7 @@ void Extraction::extractEntry(int index)
     m_expectedSize = entry.uncompressedSize();
     m_written = 0;
     m_crc = uint32_t(crc32(0, nullptr, 0));
-    m_reader.m_archive->seek(dataOffset);
+    m_archive.stream().seek(dataOffset);
     bool decoded = false;
     try {
         decoded = decode(entry);
@@ -203,13 +203,13 @@ void Extraction::extractEntry(int index)
     if (decoded)
         setTimeAndAttributes(path, entry);
     if (m_crc == entry.Crc32) {
-        if (m_reader.m_events.OnEndUnzip)
-            m_reader.m_events.OnEndUnzip(index, path);
+        if (m_events.OnEndUnzip)
+            m_events.OnEndUnzip(index, path);
         ++m_extracted;
         return;
     }
-    if (m_reader.m_events.OnBadCRC)
-        m_reader.m_events.OnBadCRC(m_crc, entry.Crc32, index);
+    if (m_events.OnBadCRC)
+        m_events.OnBadCRC(m_crc, entry.Crc32, index);
     platform::deleteFile(path);
 }
 
@@ -218,9 +218,9 @@ void Extraction::extractEntry(int index)
 // whose sizes follow the data does not matter.
 uint64_t Extraction::locateData(const TZipEntryInfo &entry)
 {
-    if (m_reader.isMultiPart() && entry.diskStart() != m_reader.m_currentPart)
-        m_reader.openPart(int(entry.diskStart()) + 1);
-    TFileBufferStream &archive = *m_reader.m_archive;
+    if (m_archive.isMultiPart() && entry.diskStart() != m_archive.currentPart())
+        m_archive.openPart(int(entry.diskStart()) + 1);
+    TFileBufferStream &archive = m_archive.stream();
     std::array<uint8_t, kLocalHeaderSize> header{};
     archive.seek(entry.localHeaderOffset());
     archive.read(header.data(), header.size());
@@ -233,11 +233,11 @@ uint64_t Extraction::locateData(const TZipEntryInfo &entry)
 std::string Extraction::destinationFolder(const TZipEntryInfo &entry) const
 {
     // An unset destination means the current folder, never the root.
-    std::string folder = m_reader.m_destDir.empty() ? std::string() : m_reader.m_destDir + '\\';
-    if (!m_reader.m_recreateDirs)
+    std::string folder = m_options.destDir.empty() ? std::string() : m_options.destDir + '\\';
+    if (!m_options.recreateDirs)
         return folder;
     std::string directory = entry.Directory;
-    for (const std::string &prefix : m_reader.m_relativePathList) {
+    for (const std::string &prefix : m_options.relativePathList) {
         if (startsWithInsensitive(directory, prefix)) {
             directory.erase(0, prefix.size());
             break;
@@ -249,15 +249,15 @@ std::string Extraction::destinationFolder(const TZipEntryInfo &entry) const
 void Extraction::extractFolder(const TZipEntryInfo &entry, const std::string &folder)
 {
     createFolderPath(folder);
-    if (m_reader.m_retainAttributes && (entry.ExternalAttributes & 0x01))
+    if (m_options.retainAttributes && (entry.ExternalAttributes & 0x01))
         platform::setReadOnly(folder, true);
     ++m_extracted;
 }
 
 bool Extraction::mayReplace(int index, std::string &path)
 {
-    const TZipEntryInfo &entry = m_reader.m_currentEntry;
-    switch (m_reader.m_overwriteMode) {
+    const TZipEntryInfo &entry = m_currentEntry;
+    switch (m_options.overwriteMode) {
     case TOverwriteMode::Always:
         return true;
     case TOverwriteMode::Never:
@@ -269,12 +269,12 @@ bool Extraction::mayReplace(int index, std::string &path)
     case TOverwriteMode::Prompt:
         break;
     }
-    if (m_reader.m_events.OnPromptForOverwrite) {
+    if (m_events.OnPromptForOverwrite) {
         bool overwrite = false;
-        m_reader.m_events.OnPromptForOverwrite(overwrite, index, path);
+        m_events.OnPromptForOverwrite(overwrite, index, path);
         return overwrite;
     }
-    std::string text = "Replace existing file " + m_reader.EntryFileName(index) + "?";
+    std::string text = "Replace existing file " + m_entries[index].FileName + "?";
     return platform::userInterface().messageBox(text, "File Exists Alert", platform::mb::YesNo) ==
            platform::mb::IdYes;
 }
@@ -283,10 +283,10 @@ bool Extraction::createOutput(const std::string &path, const TZipEntryInfo &entr
 {
     auto open = [&] {
         return TFileBufferStream::open(path, platform::File::Mode::CreateOrTruncate,
-                                       m_reader.m_flushFilesOnClose);
+                                       m_options.flushFilesOnClose);
     };
     m_outFile = open();
-    if (!m_outFile && m_reader.m_replaceReadOnly) {
+    if (!m_outFile && m_options.replaceReadOnly) {
         if (platform::isReadOnly(path))
             platform::setReadOnly(path, false);
         m_outFile = open();
@@ -302,27 +302,16 @@ bool Extraction::createOutput(const std::string &path, const TZipEntryInfo &entr
 bool Extraction::decode(const TZipEntryInfo &entry)
 {
     try {
-        switch (entry.CompressionMethod) {
-        case 0:
+        if (entry.CompressionMethod == kStored)
             copyStored(*this);
-            break;
-        case 8:
+        else if (entry.CompressionMethod == kDeflated)
             inflateEntry(*this);
-            break;
-        case 1: // shrunk
-        case 2: // reduced, compression factors 1 to 4
-        case 3:
-        case 4:
-        case 5:
-        case 6: // imploded
+        else if (legacy::isLegacyMethod(entry.CompressionMethod))
             decodeLegacy(*this, entry.CompressionMethod, entry.Flags, entry.compressedSize(),
                          entry.uncompressedSize());
-            break;
-        default:
+        else
             reportMessage(kUnknownMethodMessageId, "Unknown Compression Method", "Zip Error",
                           platform::mb::Ok);
-            break;
-        }
     } catch (const EBiggerThanUncompressed &) {
         // Only this entry fails: its CRC check will not match.
         return false;
@@ -343,9 +332,9 @@ bool Extraction::closeOutput()
 void Extraction::reportMessage(int id, const std::string &text, const std::string &caption,
                                unsigned flags)
 {
-    if (m_reader.m_events.OnHandleMessage) {
+    if (m_events.OnHandleMessage) {
         int answer = platform::mb::IdOk;
-        m_reader.m_events.OnHandleMessage(id, text, caption, flags, answer);
+        m_events.OnHandleMessage(id, text, caption, flags, answer);
         return;
     }
     platform::userInterface().messageBox(text, caption, flags);
@@ -361,15 +350,15 @@ legacy::WorkArea &Extraction::workArea()
 void Extraction::skipped(TSkipReason reason, const std::string &path, int index)
 {
     m_outFile.reset();
-    if (m_reader.m_events.OnSkippingFile)
-        m_reader.m_events.OnSkippingFile(reason, path, index);
+    if (m_events.OnSkippingFile)
+        m_events.OnSkippingFile(reason, path, index);
 }
 
 void Extraction::setTimeAndAttributes(const std::string &path, const TZipEntryInfo &entry) const
 {
     uint32_t when = clampDosDateTime(entry.DateTime);
     platform::setFileDosTime(path, {uint16_t(when >> 16), uint16_t(when)});
-    if (m_reader.m_retainAttributes && (entry.ExternalAttributes & 0x01))
+    if (m_options.retainAttributes && (entry.ExternalAttributes & 0x01))
         platform::setReadOnly(path, true);
 }
 
@@ -377,13 +366,8 @@ size_t Extraction::readCompressed(uint8_t *buffer)
 {
     size_t count = size_t(std::min<uint64_t>(kBlockSize, m_compressedLeft));
     m_compressedLeft -= count;
-    m_reader.PumpMessages();
-    size_t got = m_reader.m_archive->read(buffer, count);
-    while (got < count && m_reader.isMultiPart()) {
-        m_reader.openPart(int(m_reader.m_currentPart) + 2);
-        got += m_reader.m_archive->read(buffer + got, count - got);
-    }
-    if (got < count)
+    pumpMessages();
+    if (m_archive.readAcrossParts(buffer, count) < count)
         throw EFatalUnzipError();
     return count;
 }
@@ -399,10 +383,10 @@ void Extraction::flushOutput(size_t count)
     m_crc = uint32_t(crc32(m_crc, m_output.data(), uInt(count)));
     m_written += count;
     m_totalWritten += count;
-    if (m_reader.m_events.OnFilePercentDone)
-        m_reader.m_events.OnFilePercentDone(percent(m_written, m_expectedSize));
-    if (m_reader.m_events.OnTotalPercentDone)
-        m_reader.m_events.OnTotalPercentDone(percent(m_totalWritten, m_totalBytes));
+    if (m_events.OnFilePercentDone)
+        m_events.OnFilePercentDone(percent(m_written, m_expectedSize));
+    if (m_events.OnTotalPercentDone)
+        m_events.OnTotalPercentDone(percent(m_totalWritten, m_totalBytes));
 }
 
 } // namespace zip

@@ -1,6 +1,8 @@
 #pragma once
 // One extraction run of a TZipReader: takes the chosen entries and writes
-// each into the destination folder, checking its CRC-32. Decoders see only
+// each into the destination folder, checking its CRC-32. The run sees the
+// reader only through what it is handed: the open archive, the entries in
+// the reader's order, the options and the hooks. Decoders see only
 // the two sides of the entry being extracted: compressed bytes in, decoded
 // bytes out.
 
@@ -22,6 +24,7 @@ constexpr size_t kLocalHeaderSize = 30;
 /// half); 0 when it cannot be read.
 uint32_t fileDosDateTime(std::string_view path);
 
+class OpenArchive;
 class TFileBufferStream;
 namespace legacy {
 struct WorkArea;
@@ -32,14 +35,19 @@ public:
     static constexpr size_t kBlockSize = 32768;
 
     /// selectedOnly: take the entries marked through EntrySelected (and
-    /// clear their marks); otherwise those of DoAll or FilesList.
-    Extraction(TZipReader &reader, bool selectedOnly);
+    /// clear their marks); otherwise those of DoAll or FilesList. The
+    /// options are read as the run goes, so hooks that change them are seen.
+    Extraction(OpenArchive &archive, TSortedEntries &entries, const ExtractionOptions &options,
+               const TZipReaderEvents &events, bool selectedOnly);
     ~Extraction();
     Extraction(const Extraction &) = delete;
     Extraction &operator=(const Extraction &) = delete;
 
-    /// Returns the number of entries extracted.
-    int run();
+    /// Extracts the entries the run takes. Throws EFatalUnzipError,
+    /// EZCompressionError, ECantWriteUCF, EFOpenError.
+    void run();
+    /// The entries extracted so far, also after run threw.
+    int extracted() const { return m_extracted; }
 
     // --- The entry being decoded --------------------------------------
 
@@ -62,7 +70,7 @@ public:
 private:
     void takeEntries();
     bool takes(TZipEntryInfo &entry) const;
-    void finish(bool keepZipOpen);
+    void pumpMessages() const;
     void extractEntry(int index);
     uint64_t locateData(const TZipEntryInfo &entry);
     std::string destinationFolder(const TZipEntryInfo &entry) const;
@@ -75,8 +83,11 @@ private:
     void skipped(TSkipReason reason, const std::string &path, int index);
     void setTimeAndAttributes(const std::string &path, const TZipEntryInfo &entry) const;
 
-    TZipReader &m_reader;
+    OpenArchive &m_archive;
     TSortedEntries &m_entries;
+    const ExtractionOptions &m_options;
+    const TZipReaderEvents &m_events;
+    TZipEntryInfo m_currentEntry;
     bool m_selectedOnly;
     std::vector<uint8_t> m_input;
     std::vector<uint8_t> m_output;

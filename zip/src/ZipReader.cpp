@@ -15,13 +15,13 @@
 #include "ByteReader.h"
 #include "Extraction.h"
 #include "FileBufferStream.h"
+#include "OpenArchive.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/UserInterface.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <limits>
 #include <utility>
 
@@ -51,13 +51,6 @@ size_t extensionDot(const std::string &path)
     if (dot == std::string::npos || (separator != std::string::npos && dot < separator))
         return std::string::npos;
     return dot;
-}
-
-std::string baseNameOf(const std::string &zipName)
-{
-    size_t separator = zipName.find_last_of("\\:");
-    size_t nameStart = separator == std::string::npos ? 0 : separator + 1;
-    return zipName.substr(0, zipName.find('.', nameStart));
 }
 
 uint64_t saturatingAdd(uint64_t a, uint64_t b)
@@ -132,7 +125,12 @@ bool readName(TFileBufferStream &in, uint64_t headerStart, uint16_t length, std:
 }
 
 // A central header's Zip64 block holds only the values whose classic field
-// is all ones, in a fixed order.
+// is all ones, in a fixed order. A block too short for a value it should
+// hold reads that value as 0 (ByteReader's failed() is deliberately not
+// consulted): the header is damaged either way, an entry read with a zero
+// size or offset fails its CRC check when extracted, and keeping the
+// all-ones field instead would send the reader 4 GiB on into the archive.
+// The directory itself stays readable, as it does for other damaged extras.
 void takeZip64Info(TZipEntryInfo &entry, std::span<const uint8_t> extra)
 {
     ByteReader blocks(extra);
@@ -176,7 +174,11 @@ TZip64Info loadLocalZip64Info(ByteReader fields)
 
 } // namespace
 
-TZipReader::TZipReader() = default;
+TZipReader::TZipReader()
+    : m_archive(std::make_unique<OpenArchive>(m_endRecord, m_rebuiltFromLocal,
+                                              m_events.OnFileNameForSplitPart))
+{
+}
 
 TZipReader::~TZipReader()
 {
@@ -185,16 +187,27 @@ TZipReader::~TZipReader()
 
 void TZipReader::SetZipName(std::string_view zipName)
 {
-    if (platform::sameTextInsensitive(zipName, m_zipName))
+    if (platform::sameTextInsensitive(zipName, m_archive->name()))
         return;
-    m_zipName = zipName;
-    m_baseName = baseNameOf(m_zipName);
+    m_archive->setName(zipName);
     freeDirectory();
-    m_archiveTime = 0;
-    m_archiveSize = 0;
     m_endRecord.Reset();
-    m_archive.reset();
     m_rebuiltFromLocal = false;
+}
+
+const std::string &TZipReader::ZipName() const
+{
+    return m_archive->name();
+}
+
+TBlockMode TZipReader::BlockMode() const
+{
+    return m_archive->blockMode();
+}
+
+void TZipReader::SetBlockMode(TBlockMode mode)
+{
+    m_archive->setBlockMode(mode);
 }
 
 void TZipReader::ReadDirectory()
@@ -202,7 +215,7 @@ void TZipReader::ReadDirectory()
     try {
         openArchive();
     } catch (const EIncompleteZip &) {
-        m_archive.reset();
+        m_archive->close();
         if (!m_events.OnInCompleteZip)
             return;
         try {
@@ -257,16 +270,11 @@ const TZipEntryInfo &TZipReader::EntryInfo(int index) const
 
 void TZipReader::ClearDirectory()
 {
-    m_archive.reset();
+    m_archive->clear();
     m_sideFile.reset();
     freeDirectory();
     m_endRecord.Reset();
     m_rebuiltFromLocal = false;
-    m_archiveTime = 0;
-    m_archiveSize = 0;
-    m_multiPartMode = 0;
-    m_zipName.clear();
-    m_baseName.clear();
 }
 
 void TZipReader::SetSortMode(TZipSortMode mode)
@@ -280,20 +288,20 @@ void TZipReader::SetDestDir(std::string_view destDir)
 {
     if (!destDir.empty() && destDir.back() == '\\')
         destDir.remove_suffix(1);
-    m_destDir = destDir;
+    m_options.destDir = destDir;
 }
 
 void TZipReader::SetRootDir(std::string_view rootDir)
 {
-    m_rootDir = rootDir;
-    if (!m_rootDir.empty() && m_rootDir.back() != '\\')
-        m_rootDir += '\\';
-    m_relativePathList = {m_rootDir};
+    // An empty root stays empty: it strips nothing from entry folders.
+    m_rootDir =
+        rootDir.empty() ? std::string() : platform::withTrailingBackslash(std::string(rootDir));
+    m_options.relativePathList = {m_rootDir};
 }
 
 void TZipReader::PumpMessages() const
 {
-    if (m_doProcessMessages)
+    if (m_options.doProcessMessages)
         platform::userInterface().processEvents();
 }
 
@@ -305,15 +313,8 @@ void TZipReader::freeDirectory()
 
 void TZipReader::openArchive()
 {
-    if (!m_archive) {
-        m_archive = TFileBufferStream::open(m_zipName, platform::File::Mode::Read);
-        if (!m_archive)
-            throw EFOpenError(m_zipName, platform::lastErrorText());
-    }
-    // The file size joins the 2-second file time so that an archive
-    // rewritten within the same two seconds is still noticed.
-    if (m_entries && fileDosDateTime(m_zipName) == m_archiveTime &&
-        m_archive->size() == m_archiveSize)
+    m_archive->open();
+    if (m_entries && m_archive->unchangedSinceNoted())
         return;
     readDirectory();
 }
@@ -321,23 +322,22 @@ void TZipReader::openArchive()
 void TZipReader::closeArchive()
 {
     if (!m_keepZipOpen)
-        m_archive.reset();
+        m_archive->close();
 }
 
 TFileBufferStream &TZipReader::directoryStream() const
 {
-    return m_sideFile ? *m_sideFile : *m_archive;
+    return m_sideFile ? *m_sideFile : m_archive->stream();
 }
 
 void TZipReader::readDirectory()
 {
-    m_archiveTime = fileDosDateTime(m_zipName);
-    m_archiveSize = m_archive->size();
+    m_archive->noteFileState();
     freeDirectory();
     m_endRecord.Reset();
     m_rebuiltFromLocal = false;
 
-    bool found = findEndRecord(*m_archive);
+    bool found = findEndRecord(m_archive->stream());
     if (found && m_endRecord.numberOfThisDisk() < m_endRecord.centralDirDisk()) {
         m_endRecord.Reset();
         found = false;
@@ -346,14 +346,15 @@ void TZipReader::readDirectory()
         found = openSideFile();
 
     if (found) {
-        m_currentPart = m_sideFile ? 0 : m_endRecord.numberOfThisDisk();
+        m_archive->setCurrentPart(m_sideFile ? 0 : m_endRecord.numberOfThisDisk());
         if (m_endRecord.numberOfThisDisk() == 0)
-            m_multiPartMode = 0;
-        else if (m_multiPartMode == 0)
-            m_multiPartMode = 2; // no drive here is removable media
+            m_archive->setMultiPartMode(0);
+        else if (m_archive->multiPartMode() == 0)
+            m_archive->setMultiPartMode(2); // no drive here is removable media
         if (m_endRecord.totalEntries() > 0) {
-            if (isMultiPart() && !m_sideFile && m_endRecord.centralDirDisk() != m_currentPart)
-                openPart(int(m_endRecord.centralDirDisk()) + 1);
+            if (m_archive->isMultiPart() && !m_sideFile &&
+                m_endRecord.centralDirDisk() != m_archive->currentPart())
+                m_archive->openPart(int(m_endRecord.centralDirDisk()) + 1);
             directoryStream().seek(directoryStart());
         }
     } else {
@@ -374,15 +375,15 @@ void TZipReader::readDirectory()
         m_entries =
             std::make_unique<TSortedEntries>(TZipSortMode::ByNone, true, TDuplicates::Error);
     readCentralDirectory();
-    m_currentPart = m_sideFile ? 0 : m_endRecord.numberOfThisDisk();
+    m_archive->setCurrentPart(m_sideFile ? 0 : m_endRecord.numberOfThisDisk());
     buildSortedView();
     m_sideFile.reset();
 }
 
 bool TZipReader::openSideFile()
 {
-    size_t dot = extensionDot(m_zipName);
-    std::string sidePath = m_zipName.substr(0, dot) + ".zfc";
+    size_t dot = extensionDot(m_archive->name());
+    std::string sidePath = m_archive->name().substr(0, dot) + ".zfc";
     if (!platform::fileExists(sidePath))
         return false;
     m_sideFile = TFileBufferStream::open(sidePath, platform::File::Mode::Read);
@@ -400,7 +401,7 @@ uint64_t TZipReader::directoryStart() const
 
 void TZipReader::readCentralDirectory()
 {
-    bool multiPart = isMultiPart() && !m_sideFile;
+    bool multiPart = m_archive->isMultiPart() && !m_sideFile;
     TZipEntryInfo *previous = nullptr; // the last entry read, when it had an extra field
     for (uint64_t i = 0; i < m_endRecord.totalEntries();) {
         PumpMessages();
@@ -503,7 +504,7 @@ bool TZipReader::readCentralHeader(TZipEntryInfo &entry, bool multiPart)
     std::array<uint8_t, kCentralHeaderSize> record{};
     size_t got = in->read(record.data(), record.size());
     if (got == 0 && multiPart) {
-        openPart(int(m_currentPart) + 2);
+        m_archive->openNextPart();
         in = &directoryStream();
         start = 0;
         got = in->read(record.data(), record.size());
@@ -541,7 +542,7 @@ bool TZipReader::readCentralHeader(TZipEntryInfo &entry, bool multiPart)
 
 bool TZipReader::readLocalHeader(TZipEntryInfo &entry)
 {
-    TFileBufferStream &in = *m_archive;
+    TFileBufferStream &in = m_archive->stream();
     uint64_t start = in.position();
     std::array<uint8_t, kLocalHeaderSize> record{};
     ByteReader fields(record);
@@ -577,10 +578,11 @@ bool TZipReader::scanLocalHeaders()
     m_rebuiltFromLocal = true;
     freeDirectory();
 
-    TFileBufferStream &in = *m_archive;
-    size_t dot = extensionDot(m_zipName);
+    TFileBufferStream &in = m_archive->stream();
+    const std::string &zipName = m_archive->name();
+    size_t dot = extensionDot(zipName);
     bool selfExtracting =
-        dot != std::string::npos && platform::upperLatin(m_zipName.substr(dot)) == ".EXE";
+        dot != std::string::npos && platform::upperLatin(zipName.substr(dot)) == ".EXE";
     in.seek(selfExtracting ? kSelfExtractorSize : 0);
     if (!seekToLocalHeaderSignature(in))
         return false;
@@ -602,7 +604,7 @@ bool TZipReader::scanLocalHeaders()
         in.seek(next);
     }
     m_endRecord.setRebuilt(in.position(), uint64_t(m_entries->Count()));
-    m_currentPart = 0;
+    m_archive->setCurrentPart(0);
     return true;
 }
 
@@ -655,34 +657,6 @@ void TZipReader::buildSortedView()
         m_separateView->Add(&(*m_entries)[i]);
 }
 
-std::string TZipReader::partFileName(int partNumber)
-{
-    char suffix[16];
-    if (m_blockMode == TBlockMode::bmClassic)
-        std::snprintf(suffix, sizeof suffix, ".%3.3d", partNumber);
-    else if (uint32_t(partNumber) == m_endRecord.numberOfThisDisk() + 1)
-        std::snprintf(suffix, sizeof suffix, ".zip");
-    else
-        std::snprintf(suffix, sizeof suffix, ".z%2.2d", partNumber);
-    std::string name = m_baseName + suffix;
-    if (m_events.OnFileNameForSplitPart)
-        m_events.OnFileNameForSplitPart(name, partNumber, m_multiPartMode);
-    return name;
-}
-
-void TZipReader::openPart(int partNumber)
-{
-    std::string name = partFileName(partNumber);
-    m_archive.reset();
-    m_archive = TFileBufferStream::open(name, platform::File::Mode::Read);
-    if (!m_archive)
-        throw EFOpenError(name, platform::lastErrorText());
-    m_zipName = name;
-    m_currentPart = uint32_t(partNumber - 1);
-    m_archiveTime = fileDosDateTime(name);
-    m_archiveSize = m_archive->size();
-}
-
 int TZipReader::ExtractSelected()
 {
     return extract(true);
@@ -702,14 +676,26 @@ int TZipReader::extract(bool selectedOnly)
         ClearDirectory();
         throw;
     }
+    // Events during the run may reach back into the reader; the archive
+    // stays open for the run whatever they ask.
+    bool keepZipOpen = std::exchange(m_keepZipOpen, true);
+    Extraction run(*m_archive, sortedView(), m_options, m_events, selectedOnly);
+    auto finish = [&] {
+        m_options.filesList.clear();
+        m_keepZipOpen = keepZipOpen;
+        if (m_events.OnUnzipComplete)
+            m_events.OnUnzipComplete(run.extracted());
+    };
     try {
-        int extracted = Extraction(*this, selectedOnly).run();
-        closeArchive();
-        return extracted;
+        run.run();
     } catch (...) {
+        finish();
         closeArchive();
         throw;
     }
+    finish();
+    closeArchive();
+    return run.extracted();
 }
 
 } // namespace zip

@@ -126,12 +126,9 @@ public:
     int CurrentIndex() const { return m_currentIndex; }
     /// Fetches every row not yet cached; the position stays.
     void FetchAll();
-    /// The cached row, or null for an index outside the cache.
-    const std::byte *RowData(int row) const;
     /// The row the fields show: the row under test in the filter state,
     /// else the record buffer's row; -1 for none.
     int ActiveRow() const { return m_state == dsFilter ? m_testedRow : m_bufferRow; }
-    const TRecordsCache *RecordCache() const { return m_cache.get(); }
 
     // Connection and transaction hooks.
     void DatabaseDisconnecting() override;
@@ -172,6 +169,12 @@ protected:
     void clearRecordBuffer();
 
 private:
+    friend struct detail::Internals;
+
+    /// The cached row, or null for an index outside the cache.
+    const std::byte *RowData(int row) const;
+    const TRecordsCache *RecordCache() const { return m_cache.get(); }
+
     void startTransaction();
     void openDataSet();
     void prepareDataSet();

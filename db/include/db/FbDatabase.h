@@ -23,6 +23,9 @@ class TFbDatabase;
 class TFbTransaction;
 class TFbQuery;
 enum TFbSQLTypes : int;
+namespace detail {
+struct Internals; ///< the layer's own door to handles and caches (db/src/Internals.h)
+}
 
 /// What to do when the server turns out to be gone at close.
 enum TOnLostConnectActions { laTerminateApp, laCloseConnect, laIgnore, laWaitRestore };
@@ -148,10 +151,6 @@ public:
     double ServerTimeDelta() const { return m_serverTimeDelta; }
 
     TFbHandle Handle() const { return m_handle; }
-    TFbHandle *HandlePointer() { return &m_handle; }
-    /// Null until the first connect attempt acquires it.
-    IFbClientLibrary *ClientLibrary() const { return m_library.get(); }
-    std::shared_ptr<IFbClientLibrary> SharedClientLibrary() const { return m_library; }
 
     /// Follows every API call made for the connection: raises the server
     /// error with this connection as sender when asked and the code is not 0.
@@ -183,6 +182,12 @@ protected:
 
 private:
     friend class TFbTransaction;
+    friend struct detail::Internals;
+
+    TFbHandle *HandlePointer() { return &m_handle; }
+    /// Null until the first connect attempt acquires it.
+    IFbClientLibrary *ClientLibrary() const { return m_library.get(); }
+    std::shared_ptr<IFbClientLibrary> SharedClientLibrary() const { return m_library; }
 
     void connect();
     void finishClose(bool force);
@@ -218,7 +223,7 @@ private:
     bool m_unicodeOrNoneAttachment = false;
     bool m_koi8Attachment = false;
     bool m_metadataUtf8 = false;
-    std::vector<int> m_unicodeCharsetIds{3};
+    std::vector<int> m_unicodeCharsetIds; ///< set by the constructor: UNICODE_FSS alone
     double m_serverTimeDelta = 0;
 
     TFbTransaction *m_defaultTransaction = nullptr;
@@ -252,9 +257,6 @@ public:
     TTransactionState TransactionState() const { return m_state; }
 
     TFbHandle Handle() const { return m_handle; }
-    TFbHandle *HandlePointer() { return &m_handle; }
-    /// The binding the transaction was started with; null before.
-    IFbClientLibrary *ClientLibrary() const { return m_library.get(); }
 
     /// Throws EFbClientError 15 when inactive; a refused end that is not
     /// forced throws EFbServerError and leaves the transaction active. A
@@ -295,6 +297,11 @@ protected:
 
 private:
     friend class TFbDatabase;
+    friend struct detail::Internals;
+
+    TFbHandle *HandlePointer() { return &m_handle; }
+    /// The binding the transaction was started with; null before.
+    IFbClientLibrary *ClientLibrary() const { return m_library.get(); }
 
     void endRetaining(TTransactionAction action, bool force);
     void endCompletely(TTransactionAction action, bool force);

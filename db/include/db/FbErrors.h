@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -121,6 +122,18 @@ using TFormatArg = std::variant<std::string_view, long long>;
 /// Formats %s, %d, %x (with flags, width and precision) and %%; a directive
 /// without a matching argument is left out.
 std::string FormatText(std::string_view format, const std::vector<TFormatArg> &args = {});
+
+/// An operating-system error: "System Error.  Code: <n>.\r\n<text>". Thrown
+/// when the client library lacks a required entry point, so connecting can
+/// raise it.
+class EOSError : public std::runtime_error {
+public:
+    EOSError(int errorCode, const std::string &text);
+    int ErrorCode() const { return m_errorCode; }
+
+private:
+    int m_errorCode;
+};
 
 /// Throws EFbClientError with the numbered text formatted with the arguments.
 [[noreturn]] void RaiseClientError(int number, const std::vector<TFormatArg> &args = {});

@@ -82,7 +82,6 @@ public:
     int Size() const { return m_def.size; }
     int FieldNo() const { return m_def.fieldNo; }
     const std::string &Origin() const { return m_def.origin; }
-    const TFbColumnLayout &Layout() const { return m_def.layout; }
     TFbDataSet &DataSet() const { return m_dataSet; }
 
     // The current row: the dataset's record buffer, or the row under test
@@ -99,6 +98,8 @@ public:
     TFieldValue ValueAt(int row) const;
 
 protected:
+    /// Where the value lies in a cached row: the field classes' business alone.
+    const TFbColumnLayout &Layout() const { return m_def.layout; }
     /// The row's text in the database's encoding, shared by every text class:
     /// out-of-line text, or inline bytes up to the first zero byte, with
     /// trailing blanks trimmed under poTrimCharFields.

@@ -199,8 +199,6 @@ public:
     int StatementKind() const { return m_statementKind; }
     TFbHandle StatementHandle() const { return m_handle; }
     const std::string &TextToSend() const { return m_textToSend; }
-    /// How often the text has changed.
-    int TextChangeCount() const { return m_textChanges; }
 
     TFbXSQLDA &Current() { return m_result; }
     const TFbXSQLDA &Current() const { return m_result; }
@@ -258,7 +256,6 @@ private:
     std::string m_textToSend;
     bool m_hasParameters = false;
     bool m_encoded = false;
-    int m_textChanges = 0;
     std::string m_cursorName;
 
     TFbXSQLDA m_params;

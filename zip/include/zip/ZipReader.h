@@ -17,12 +17,26 @@
 namespace zip {
 
 class TFileBufferStream;
-class Extraction;
+class OpenArchive;
 
 enum class TIncompleteZipMode { izAssumeMulti, izAssumeBad, izAssumeNotAZip };
 enum class TBlockMode { bmStandard, bmClassic };
 enum class TOverwriteMode { Prompt, Always, Never, ifNewer, ifOlder };
 enum class TSkipReason { srBadPassword = 0, srNoOverwrite = 1, srCreateError = 3 };
+
+/// What an extraction run is told to do; the reader's setters below fill it.
+struct ExtractionOptions {
+    std::string destDir; ///< without one trailing backslash
+    TOverwriteMode overwriteMode = TOverwriteMode::Prompt;
+    bool recreateDirs = false;
+    std::vector<std::string> relativePathList;
+    bool doAll = false;
+    std::vector<std::string> filesList;
+    bool retainAttributes = true;
+    bool replaceReadOnly = false;
+    bool flushFilesOnClose = false;
+    bool doProcessMessages = true;
+};
 
 /// Optional hooks; an empty one means the default behaviour.
 struct TZipReaderEvents {
@@ -57,7 +71,7 @@ public:
 
     // --- The archive and its directory ---------------------------------
 
-    const std::string &ZipName() const { return m_zipName; }
+    const std::string &ZipName() const;
     /// A new archive (compared ignoring letter case) drops the directory and
     /// its marks; the file itself is not touched.
     void SetZipName(std::string_view zipName);
@@ -88,37 +102,37 @@ public:
     void SetSortMode(TZipSortMode mode);
     bool KeepZipOpen() const { return m_keepZipOpen; }
     void SetKeepZipOpen(bool keep) { m_keepZipOpen = keep; }
-    bool DoProcessMessages() const { return m_doProcessMessages; }
-    void SetDoProcessMessages(bool process) { m_doProcessMessages = process; }
-    TBlockMode BlockMode() const { return m_blockMode; }
-    void SetBlockMode(TBlockMode mode) { m_blockMode = mode; }
+    bool DoProcessMessages() const { return m_options.doProcessMessages; }
+    void SetDoProcessMessages(bool process) { m_options.doProcessMessages = process; }
+    TBlockMode BlockMode() const;
+    void SetBlockMode(TBlockMode mode);
 
     // --- Extraction -----------------------------------------------------
 
-    const std::string &DestDir() const { return m_destDir; }
+    const std::string &DestDir() const { return m_options.destDir; }
     /// Stored without one trailing backslash.
     void SetDestDir(std::string_view destDir);
-    TOverwriteMode OverwriteMode() const { return m_overwriteMode; }
-    void SetOverwriteMode(TOverwriteMode mode) { m_overwriteMode = mode; }
-    bool RecreateDirs() const { return m_recreateDirs; }
-    void SetRecreateDirs(bool recreate) { m_recreateDirs = recreate; }
+    TOverwriteMode OverwriteMode() const { return m_options.overwriteMode; }
+    void SetOverwriteMode(TOverwriteMode mode) { m_options.overwriteMode = mode; }
+    bool RecreateDirs() const { return m_options.recreateDirs; }
+    void SetRecreateDirs(bool recreate) { m_options.recreateDirs = recreate; }
     const std::string &RootDir() const { return m_rootDir; }
     /// Appends a missing backslash and makes the folder the only entry of
     /// RelativePathList.
     void SetRootDir(std::string_view rootDir);
     /// Folder prefixes stripped from entry folders when RecreateDirs is set.
-    std::vector<std::string> &RelativePathList() { return m_relativePathList; }
-    bool DoAll() const { return m_doAll; }
-    void SetDoAll(bool all) { m_doAll = all; }
+    std::vector<std::string> &RelativePathList() { return m_options.relativePathList; }
+    bool DoAll() const { return m_options.doAll; }
+    void SetDoAll(bool all) { m_options.doAll = all; }
     /// Wildcard patterns (* and ?) choosing the entries of Extract; emptied
     /// by every extraction run.
-    std::vector<std::string> &FilesList() { return m_filesList; }
-    bool RetainAttributes() const { return m_retainAttributes; }
-    void SetRetainAttributes(bool retain) { m_retainAttributes = retain; }
-    bool ReplaceReadOnly() const { return m_replaceReadOnly; }
-    void SetReplaceReadOnly(bool replace) { m_replaceReadOnly = replace; }
-    bool FlushFilesOnClose() const { return m_flushFilesOnClose; }
-    void SetFlushFilesOnClose(bool flush) { m_flushFilesOnClose = flush; }
+    std::vector<std::string> &FilesList() { return m_options.filesList; }
+    bool RetainAttributes() const { return m_options.retainAttributes; }
+    void SetRetainAttributes(bool retain) { m_options.retainAttributes = retain; }
+    bool ReplaceReadOnly() const { return m_options.replaceReadOnly; }
+    void SetReplaceReadOnly(bool replace) { m_options.replaceReadOnly = replace; }
+    bool FlushFilesOnClose() const { return m_options.flushFilesOnClose; }
+    void SetFlushFilesOnClose(bool flush) { m_options.flushFilesOnClose = flush; }
 
     /// Extracts the selected entries (clearing their marks) into DestDir and
     /// returns how many were written completely with a matching CRC-32.
@@ -131,8 +145,6 @@ public:
     TZipReaderEvents &Events() { return m_events; }
 
 private:
-    friend class Extraction;
-
     TSortedEntries &sortedView() const;
     TZipEntryInfo &entryAt(int index) const;
     int extract(bool selectedOnly);
@@ -154,44 +166,23 @@ private:
     bool seekToLocalHeaderSignature(TFileBufferStream &stream);
     void mergeCentralHeader(TZipEntryInfo &central);
     void buildSortedView();
-    std::string partFileName(int partNumber);
-    void openPart(int partNumber);
-    bool isMultiPart() const { return m_endRecord.numberOfThisDisk() != 0 && !m_rebuiltFromLocal; }
     void PumpMessages() const;
 
-    std::string m_zipName;
-    std::string m_baseName;
+    TZipReaderEvents m_events;
+    TEndOfCentral m_endRecord;
+    bool m_rebuiltFromLocal = false;
+    std::unique_ptr<OpenArchive> m_archive; ///< the archive file and its parts
     std::unique_ptr<TSortedEntries> m_entries;
     std::unique_ptr<TSortedEntries> m_separateView; ///< only when SortMode is not ByNone
-    TEndOfCentral m_endRecord;
-    std::unique_ptr<TFileBufferStream> m_archive;
-    std::unique_ptr<TFileBufferStream> m_sideFile; ///< only while a directory is read from it
-    uint32_t m_archiveTime = 0;
-    uint64_t m_archiveSize = 0;
-    bool m_rebuiltFromLocal = false;
-    int m_multiPartMode = 0;
-    uint32_t m_currentPart = 0;
-    TZipEntryInfo m_currentEntry;
+    std::unique_ptr<TFileBufferStream> m_sideFile;  ///< only while a directory is read from it
 
     TIncompleteZipMode m_incompleteZipMode = TIncompleteZipMode::izAssumeMulti;
     TOEMConvert m_oemConvert = TOEMConvert::oemAlways;
     TZipSortMode m_sortMode = TZipSortMode::ByNone;
     bool m_keepZipOpen = false;
-    bool m_doProcessMessages = true;
-    TBlockMode m_blockMode = TBlockMode::bmStandard;
 
-    std::string m_destDir;
-    TOverwriteMode m_overwriteMode = TOverwriteMode::Prompt;
-    bool m_recreateDirs = false;
     std::string m_rootDir;
-    std::vector<std::string> m_relativePathList;
-    bool m_doAll = false;
-    std::vector<std::string> m_filesList;
-    bool m_retainAttributes = true;
-    bool m_replaceReadOnly = false;
-    bool m_flushFilesOnClose = false;
-
-    TZipReaderEvents m_events;
+    ExtractionOptions m_options;
 };
 
 } // namespace zip

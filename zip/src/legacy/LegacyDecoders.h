@@ -17,6 +17,17 @@
 
 namespace zip::legacy {
 
+/// The compression methods these decoders handle; every other method is the
+/// reader's own or unknown.
+constexpr int kShrunk = 1;
+constexpr int kReducedFirst = 2; ///< compression factor 1
+constexpr int kReducedLast = 5;  ///< compression factor 4
+constexpr int kImploded = 6;
+constexpr bool isLegacyMethod(int method)
+{
+    return method >= kShrunk && method <= kImploded;
+}
+
 /// Scratch memory of the decoders (tables and history window), allocated once
 /// per extraction run and reused by every entry.
 struct WorkArea {

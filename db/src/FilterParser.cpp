@@ -2,13 +2,17 @@
 
 #include "FbValues.h"
 #include "FilterLexer.h"
+#include "FilterNode.h"
+#include "FilterValues.h"
 #include "db/FbErrors.h"
 #include "platform/Locale.h"
 #include "platform/Text.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
+#include <array>
+#include <optional>
+#include <stdexcept>
+#include <utility>
 
 namespace db {
 
@@ -22,181 +26,46 @@ constexpr int kMaxTreeDepth = 1000; // evaluation recurses over the tree
 const char *const kTypeMismatch = "Type mismatch in expression";
 const char *const kBadlyFormed = "Incorrectly formed filter expression";
 
-enum class NodeKind {
-    Field,
-    Constant,
-    Not,
-    IsNull,
-    IsNotNull,
-    Logical,
-    Compare,
-    Like,
-    In,
-    Arithmetic,
-    Function
-};
-
-// ---- values ---------------------------------------------------------------
-
-bool isNull(const FilterValue &value)
-{
-    return std::holds_alternative<std::monostate>(value);
-}
-
-bool isTrue(const FilterValue &value)
-{
-    auto flag = std::get_if<bool>(&value);
-    return flag && *flag;
-}
-
-std::optional<int64_t> readInteger(std::string_view text)
-{
-    int64_t value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
-std::optional<double> readFloat(std::string_view text)
-{
-    std::string plain(text);
-    std::replace(plain.begin(), plain.end(), platform::localeFormats().decimalSeparator, '.');
-    double value = 0;
-    auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-    if (plain.empty() || error != std::errc() || end != plain.data() + plain.size())
-        return std::nullopt;
-    return value;
-}
-
-// Filter dates count whole seconds.
-platform::DateTime wholeSeconds(platform::DateTime when)
-{
-    when.millisecond = 0;
-    return when;
-}
-
-platform::DateTime dateTimeOf(double days)
-{
-    double whole = std::floor(days);
-    platform::DateTime when = values::DateOfDaysSince1899(int64_t(whole));
-    int seconds = int(std::lround((days - whole) * 86400.0));
-    when.hour = std::min(seconds / 3600, 23);
-    when.minute = seconds / 60 % 60;
-    when.second = seconds % 60;
-    return when;
-}
-
-std::string asText(const FilterValue &value)
-{
-    struct Visitor {
-        std::string operator()(std::monostate) const { return {}; }
-        std::string operator()(const std::string &text) const { return text; }
-        std::string operator()(int64_t number) const { return std::to_string(number); }
-        std::string operator()(double number) const { return values::GeneralFloatText(number); }
-        std::string operator()(bool flag) const { return flag ? "True" : "False"; }
-        std::string operator()(DateValue date) const
-        {
-            return values::DateTimeText(dateTimeOf(date.days));
-        }
-    };
-    return std::visit(Visitor{}, value);
-}
-
-[[noreturn]] void cannotConvert(const char *from, const char *to)
-{
-    throw EDatabaseError(std::string("Could not convert variant of type (") + from +
-                         ") into type (" + to + ")");
-}
-
-double asNumber(const FilterValue &value)
-{
-    if (auto integer = std::get_if<int64_t>(&value))
-        return double(*integer);
-    if (auto number = std::get_if<double>(&value))
-        return *number;
-    if (auto flag = std::get_if<bool>(&value))
-        return *flag ? 1 : 0;
-    if (auto date = std::get_if<DateValue>(&value))
-        return date->days;
-    if (auto text = std::get_if<std::string>(&value)) {
-        if (auto number = readFloat(*text))
-            return *number;
-        if (auto date = platform::parseDateTime(*text))
-            return values::DaysSince1899(*date);
-    }
-    cannotConvert("String", "Double");
-}
-
-int sign(double difference)
-{
-    return (difference > 0) - (difference < 0);
-}
-
-/// Orders two non-null values: texts byte for byte, everything else as numbers.
-int compareValues(const FilterValue &left, const FilterValue &right)
-{
-    auto leftText = std::get_if<std::string>(&left);
-    auto rightText = std::get_if<std::string>(&right);
-    if (leftText && rightText) {
-        int order = leftText->compare(*rightText);
-        return (order > 0) - (order < 0);
-    }
-    auto leftInteger = std::get_if<int64_t>(&left);
-    auto rightInteger = std::get_if<int64_t>(&right);
-    if (leftInteger && rightInteger)
-        return (*leftInteger > *rightInteger) - (*leftInteger < *rightInteger);
-    return sign(asNumber(left) - asNumber(right));
-}
-
-bool holds(TokenKind op, int order)
-{
-    switch (op) {
-    case TokenKind::Equal:
-        return order == 0;
-    case TokenKind::NotEqual:
-        return order != 0;
-    case TokenKind::Less:
-        return order < 0;
-    case TokenKind::LessEqual:
-        return order <= 0;
-    case TokenKind::Greater:
-        return order > 0;
-    default:
-        return order >= 0;
-    }
-}
-
-TokenKind mirrored(TokenKind op)
-{
-    switch (op) {
-    case TokenKind::Less:
-        return TokenKind::Greater;
-    case TokenKind::LessEqual:
-        return TokenKind::GreaterEqual;
-    case TokenKind::Greater:
-        return TokenKind::Less;
-    case TokenKind::GreaterEqual:
-        return TokenKind::LessEqual;
-    default:
-        return op;
-    }
-}
-
-bool isComparable(ValueType type)
-{
-    return type != ValueType::Memo && type != ValueType::Blob && type != ValueType::Bytes;
-}
-
-bool isNumeric(ValueType type)
-{
-    return type == ValueType::Integer || type == ValueType::Float || type == ValueType::Date ||
-           type == ValueType::Time || type == ValueType::DateTime;
-}
-
 std::string invalidValue(const std::string &text, const char *what)
 {
     return "'" + text + "' is not a valid " + what;
+}
+
+struct FunctionName {
+    std::string_view name;
+    FilterFunction function;
+};
+
+constexpr std::array kFunctionNames{
+    FunctionName{"UPPER", FilterFunction::Upper},
+    FunctionName{"LOWER", FilterFunction::Lower},
+    FunctionName{"SUBSTRING", FilterFunction::Substring},
+    FunctionName{"TRIM", FilterFunction::Trim},
+    FunctionName{"TRIMLEFT", FilterFunction::TrimLeft},
+    FunctionName{"TRIMRIGHT", FilterFunction::TrimRight},
+    FunctionName{"YEAR", FilterFunction::Year},
+    FunctionName{"MONTH", FilterFunction::Month},
+    FunctionName{"DAY", FilterFunction::Day},
+    FunctionName{"HOUR", FilterFunction::Hour},
+    FunctionName{"MINUTE", FilterFunction::Minute},
+    FunctionName{"SECOND", FilterFunction::Second},
+    FunctionName{"GETDATE", FilterFunction::GetDate},
+    FunctionName{"DATE", FilterFunction::Date},
+    FunctionName{"TIME", FilterFunction::Time},
+    FunctionName{"SUM", FilterFunction::Sum},
+    FunctionName{"MIN", FilterFunction::Min},
+    FunctionName{"MAX", FilterFunction::Max},
+    FunctionName{"AVG", FilterFunction::Avg},
+    FunctionName{"COUNT", FilterFunction::Count},
+};
+
+/// The function an upper-cased name stands for, or nothing.
+std::optional<FilterFunction> functionNamed(std::string_view upperName)
+{
+    for (const FunctionName &entry : kFunctionNames)
+        if (entry.name == upperName)
+            return entry.function;
+    return std::nullopt;
 }
 
 } // namespace
@@ -214,20 +83,6 @@ std::string_view trimFilterText(std::string_view text)
 }
 
 } // namespace filter
-
-struct TExpressionParser::Node {
-    NodeKind kind = NodeKind::Constant;
-    TokenKind op = TokenKind::End; ///< of comparisons and arithmetic
-    std::vector<int> children;
-    std::string name; ///< field or function name; AND or OR
-    FilterValue value;
-    ValueType type = ValueType::Null;
-    bool aggregate = false;
-    bool recordVarying = false;
-    bool caseInsensitive = false;
-    size_t prefixLength = 0; ///< non-zero: compare only that many leading characters
-    int depth = 1;
-};
 
 using Node = TExpressionParser::Node;
 
@@ -314,7 +169,7 @@ private:
         int left = parseConjunction();
         while (atWord("OR")) {
             m_lexer.next();
-            left = logical("OR", left, parseConjunction());
+            left = logical(LogicalOp::Or, left, parseConjunction());
         }
         return left;
     }
@@ -324,17 +179,19 @@ private:
         int left = parseNegation();
         while (atWord("AND")) {
             m_lexer.next();
-            left = logical("AND", left, parseNegation());
+            left = logical(LogicalOp::And, left, parseNegation());
         }
         return left;
     }
 
-    int logical(const char *op, int left, int right)
+    int logical(LogicalOp op, int left, int right)
     {
         checkMix(left, right);
         left = asCondition(left, kTypeMismatch);
         right = asCondition(right, kTypeMismatch);
-        return add({NodeKind::Logical, {}, {left, right}, op, {}, ValueType::Boolean});
+        Node made{NodeKind::Logical, {}, {left, right}, {}, {}, ValueType::Boolean};
+        made.logical = op;
+        return add(std::move(made));
     }
 
     int parseNegation()
@@ -609,8 +466,11 @@ private:
     int parseWord(const std::string &word)
     {
         std::string upper = platform::upperLatin(word);
-        if (m_lexer.peekNonBlank() == '(' && isFunction(upper))
-            return parseFunction(upper);
+        // A name that is no function is a field, even before a parenthesis:
+        // the field lookup then reports it.
+        if (m_lexer.peekNonBlank() == '(')
+            if (std::optional<FilterFunction> function = functionNamed(upper))
+                return parseFunction(*function);
         m_lexer.next();
         if (upper == "NULL")
             return constant(std::monostate{}, ValueType::Null);
@@ -629,28 +489,13 @@ private:
         return add(std::move(made));
     }
 
-    static bool isAggregate(const std::string &name)
-    {
-        return name == "SUM" || name == "MIN" || name == "MAX" || name == "AVG" || name == "COUNT";
-    }
-
-    static bool isFunction(const std::string &name)
-    {
-        static const char *const kFunctions[] = {
-            "UPPER", "LOWER", "SUBSTRING", "TRIM",   "TRIMLEFT", "TRIMRIGHT", "YEAR",
-            "MONTH", "DAY",   "HOUR",      "MINUTE", "SECOND",   "GETDATE",   "DATE",
-            "TIME",  "SUM",   "MIN",       "MAX",    "AVG",      "COUNT"};
-        return std::find(std::begin(kFunctions), std::end(kFunctions), name) !=
-               std::end(kFunctions);
-    }
-
-    int parseFunction(const std::string &name)
+    int parseFunction(FilterFunction function)
     {
         enter();
         m_lexer.next(); // the name
         m_lexer.next(); // "("
         std::vector<int> arguments;
-        if (name == "COUNT" && token().kind == TokenKind::Star) {
+        if (function == FilterFunction::Count && token().kind == TokenKind::Star) {
             m_lexer.next();
         } else if (token().kind != TokenKind::RParen) {
             for (;;) {
@@ -663,8 +508,9 @@ private:
         expect(TokenKind::RParen, "')'");
         m_lexer.next();
         leave();
-        Node made{NodeKind::Function, {}, arguments, name, {}, functionType(name, arguments)};
-        made.aggregate = isAggregate(name);
+        Node made{NodeKind::Function, {}, arguments, {}, {}, functionType(function, arguments)};
+        made.function = function;
+        made.aggregate = isAggregate(function);
         int index = add(std::move(made));
         // An aggregate stands for all rows at once, whatever it reads.
         if (node(index).aggregate)
@@ -672,37 +518,56 @@ private:
         return index;
     }
 
-    ValueType functionType(const std::string &name, const std::vector<int> &arguments)
+    ValueType functionType(FilterFunction function, const std::vector<int> &arguments)
     {
         auto argumentCount = [&](size_t low, size_t high) {
             if (arguments.size() < low || arguments.size() > high)
                 throw FilterError(kTypeMismatch);
         };
-        if (name == "GETDATE") {
+        auto single = [&] {
+            argumentCount(1, 1);
+            return node(arguments[0]).type;
+        };
+        switch (function) {
+        case FilterFunction::GetDate:
             argumentCount(0, 0);
             return ValueType::DateTime;
-        }
-        if (name == "COUNT") {
+        case FilterFunction::Count:
             argumentCount(0, 1);
             return ValueType::Integer;
-        }
-        if (name == "SUBSTRING") {
+        case FilterFunction::Substring:
             argumentCount(2, 3);
             return ValueType::Text;
-        }
-        argumentCount(1, 1);
-        ValueType argument = node(arguments[0]).type;
-        if (name == "UPPER" || name == "LOWER" || name.starts_with("TRIM"))
+        case FilterFunction::Upper:
+        case FilterFunction::Lower:
+        case FilterFunction::Trim:
+        case FilterFunction::TrimLeft:
+        case FilterFunction::TrimRight:
+            single();
             return ValueType::Text;
-        if (name == "DATE")
+        case FilterFunction::Date:
+            single();
             return ValueType::Date;
-        if (name == "TIME")
+        case FilterFunction::Time:
+            single();
             return ValueType::Time;
-        if (name == "SUM" || name == "AVG")
+        case FilterFunction::Sum:
+        case FilterFunction::Avg:
+            single();
             return ValueType::Float;
-        if (name == "MIN" || name == "MAX")
-            return argument;
-        return ValueType::Integer; // YEAR ... SECOND
+        case FilterFunction::Min:
+        case FilterFunction::Max:
+            return single();
+        case FilterFunction::Year:
+        case FilterFunction::Month:
+        case FilterFunction::Day:
+        case FilterFunction::Hour:
+        case FilterFunction::Minute:
+        case FilterFunction::Second:
+            single();
+            return ValueType::Integer;
+        }
+        throw std::logic_error("filter function without a type");
     }
 
     FilterLexer m_lexer;
@@ -727,11 +592,6 @@ TExpressionParser::~TExpressionParser() = default;
 TExpressionParser::TExpressionParser(TExpressionParser &&) noexcept = default;
 TExpressionParser &TExpressionParser::operator=(TExpressionParser &&) noexcept = default;
 
-bool TExpressionParser::Evaluate(FilterFields &fields)
-{
-    return isTrue(evaluate(m_root, fields));
-}
-
 std::optional<TExpressionParser::PlainEquality> TExpressionParser::AsPlainEquality() const
 {
     const Node &root = m_nodes[size_t(m_root)];
@@ -743,169 +603,6 @@ std::optional<TExpressionParser::PlainEquality> TExpressionParser::AsPlainEquali
     if (left.kind != NodeKind::Field || right.kind != NodeKind::Constant || isNull(right.value))
         return std::nullopt;
     return PlainEquality{left.name, right.value};
-}
-
-FilterValue TExpressionParser::fieldValue(const Node &node, FilterFields &fields)
-{
-    auto cached = m_fieldCache.find(node.name);
-    if (cached == m_fieldCache.end())
-        cached = m_fieldCache.emplace(node.name, fields.fieldNamed(node.name).index).first;
-    return fields.fieldValue(cached->second);
-}
-
-FilterValue TExpressionParser::evaluate(int index, FilterFields &fields)
-{
-    const Node &node = m_nodes[size_t(index)];
-    auto child = [&](size_t i) { return evaluate(node.children[i], fields); };
-    switch (node.kind) {
-    case NodeKind::Constant:
-        return node.value;
-    case NodeKind::Field:
-        return fieldValue(node, fields);
-    case NodeKind::Not: {
-        FilterValue operand = child(0);
-        return isNull(operand) ? FilterValue{} : FilterValue{!isTrue(operand)};
-    }
-    case NodeKind::IsNull:
-    case NodeKind::IsNotNull: {
-        FilterValue operand = child(0);
-        auto text = std::get_if<std::string>(&operand);
-        bool empty = isNull(operand) || (text && text->empty());
-        return node.kind == NodeKind::IsNull ? empty : !empty;
-    }
-    case NodeKind::Logical: {
-        // AND looks right only when the left is true, OR only when it is false.
-        bool left = isTrue(child(0));
-        if (left == (node.name == "OR"))
-            return left;
-        return isTrue(child(1));
-    }
-    case NodeKind::Compare: {
-        FilterValue left = child(0), right = child(1);
-        bool leftNull = isNull(left), rightNull = isNull(right);
-        if (leftNull || rightNull) {
-            bool same = leftNull && rightNull;
-            if (node.op == TokenKind::Equal)
-                return same;
-            if (node.op == TokenKind::NotEqual)
-                return !same;
-            return false;
-        }
-        if (node.caseInsensitive || node.prefixLength) {
-            std::string a = asText(left), b = asText(right);
-            if (node.caseInsensitive) {
-                a = platform::upperAnsi(a);
-                b = platform::upperAnsi(b);
-            }
-            if (node.prefixLength)
-                a = a.substr(0, node.prefixLength);
-            left = a;
-            right = b;
-        }
-        return holds(node.op, compareValues(left, right));
-    }
-    case NodeKind::Like: {
-        std::string value = asText(child(0)), pattern = asText(child(1));
-        if (node.caseInsensitive) {
-            value = platform::upperAnsi(value);
-            pattern = platform::upperAnsi(pattern);
-        }
-        if (node.prefixLength)
-            value = value.substr(0, node.prefixLength);
-        return platform::matchesWildcards(value, pattern, {'%', '_', false});
-    }
-    case NodeKind::In: {
-        FilterValue left = child(0);
-        for (size_t i = 1; i < node.children.size(); ++i) {
-            FilterValue item = child(i);
-            if (isNull(left) || isNull(item) ? isNull(left) && isNull(item)
-                                             : compareValues(left, item) == 0)
-                return true;
-        }
-        return false;
-    }
-    case NodeKind::Arithmetic: {
-        FilterValue left = child(0), right = child(1);
-        if (isNull(left) || isNull(right))
-            return {};
-        if (node.type == ValueType::Text)
-            return asText(left) + asText(right);
-        auto a = std::get_if<int64_t>(&left), b = std::get_if<int64_t>(&right);
-        if (a && b) {
-            int64_t result = 0;
-            bool overflow = node.op == TokenKind::Plus    ? __builtin_add_overflow(*a, *b, &result)
-                            : node.op == TokenKind::Minus ? __builtin_sub_overflow(*a, *b, &result)
-                            : node.op == TokenKind::Star  ? __builtin_mul_overflow(*a, *b, &result)
-                                                          : true;
-            if (!overflow)
-                return result;
-        }
-        double x = asNumber(left), y = asNumber(right);
-        switch (node.op) {
-        case TokenKind::Plus:
-            return x + y;
-        case TokenKind::Minus:
-            return x - y;
-        case TokenKind::Star:
-            return x * y;
-        default:
-            return y == 0 ? FilterValue{} : FilterValue{x / y};
-        }
-    }
-    case NodeKind::Function:
-        return evaluateFunction(node, fields);
-    }
-    return {};
-}
-
-FilterValue TExpressionParser::evaluateFunction(const Node &node, FilterFields &fields)
-{
-    const std::string &name = node.name;
-    if (name == "GETDATE")
-        return DateValue{values::DaysSince1899(wholeSeconds(platform::localNow()))};
-    std::vector<FilterValue> arguments;
-    for (int child : node.children)
-        arguments.push_back(evaluate(child, fields));
-    if (std::any_of(arguments.begin(), arguments.end(), isNull))
-        return {};
-    if (name == "UPPER")
-        return platform::upperAnsi(asText(arguments[0]));
-    if (name == "LOWER")
-        return platform::lowerAnsi(asText(arguments[0]));
-    if (name.starts_with("TRIM")) {
-        std::string text = asText(arguments[0]);
-        size_t first = name == "TRIMRIGHT" ? 0 : text.find_first_not_of(' ');
-        if (first == std::string::npos)
-            return std::string();
-        size_t last = name == "TRIMLEFT" ? text.size() - 1 : text.find_last_not_of(' ');
-        return text.substr(first, last - first + 1);
-    }
-    if (name == "SUBSTRING") {
-        std::string text = asText(arguments[0]);
-        double from = std::max(1.0, asNumber(arguments[1]));
-        double length =
-            arguments.size() > 2 ? std::max(0.0, asNumber(arguments[2])) : double(text.size());
-        if (from > double(text.size()))
-            return std::string();
-        return text.substr(size_t(from) - 1, size_t(std::min(length, double(text.size()))));
-    }
-    double days = asNumber(arguments[0]);
-    if (name == "DATE")
-        return DateValue{std::floor(days)};
-    if (name == "TIME")
-        return DateValue{days - std::floor(days)};
-    platform::DateTime when = dateTimeOf(days);
-    if (name == "YEAR")
-        return int64_t(when.year);
-    if (name == "MONTH")
-        return int64_t(when.month);
-    if (name == "DAY")
-        return int64_t(when.day);
-    if (name == "HOUR")
-        return int64_t(when.hour);
-    if (name == "MINUTE")
-        return int64_t(when.minute);
-    return int64_t(when.second);
 }
 
 } // namespace db
