@@ -4,8 +4,10 @@
 #include "QtUserInterface.h"
 
 #include "app/CommandLine.h"
+#include "platform/Terminal.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <iostream>
 
@@ -26,6 +28,17 @@ int main(int argc, char **argv)
     app::QtUserInterface ui;
     platform::ScopedUserInterface scopedUi(ui);
     app::MainWindow window(options.programDir);
+    // An interrupt or a termination signal (the session ending, say) closes
+    // the window as its close box does: a running comparison stops first,
+    // and the log and the settings are saved. A second one ends at once.
+    platform::catchInterrupts("dorvil: closing; the log and the settings are still saved. "
+                              "Interrupt again to quit at once, saving nothing.\n");
+    QTimer interrupts;
+    QObject::connect(&interrupts, &QTimer::timeout, &window, [&window] {
+        if (platform::takeInterruptRequest() != 0)
+            window.close();
+    });
+    interrupts.start(100);
     window.show();
     return QApplication::exec();
 }

@@ -53,9 +53,28 @@ public:
 #undef DORVIL_FB_PROBE
         }
 #undef DORVIL_FB_RESOLVE
+        keepShutdownOnSignalsToTheProgram();
     }
 
 private:
+    // A client library with the engine inside shuts every connection down
+    // on the first interrupt or termination signal, so that a running check
+    // would end with "Connection shutdown" instead of stopping as its
+    // program decides (dorvil-cli stops at the next step and saves its log).
+    // The library asks before such a shutdown; the answer is no.
+    void keepShutdownOnSignalsToTheProgram() const
+    {
+        using Register = ISC_STATUS(ISC_STATUS *, FB_SHUTDOWN_CALLBACK, int, void *);
+        auto *registerCallback = optional<Register>("fb_shutdown_callback");
+        if (registerCallback == nullptr)
+            return;
+        ISC_STATUS_ARRAY status{};
+        registerCallback(
+            status,
+            [](const int reason, const int, void *) { return reason == fb_shutrsn_signal ? 1 : 0; },
+            fb_shut_confirmation, nullptr);
+    }
+
     template <typename F> F *optional(const char *name) const
     {
         return reinterpret_cast<F *>(m_module->symbol(name));

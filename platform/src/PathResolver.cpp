@@ -1,5 +1,7 @@
 #include "PathResolver.h"
 
+#include "FolderStream.h"
+
 #include "platform/Text.h"
 
 #include <dirent.h>
@@ -49,10 +51,10 @@ struct Listing {
 std::unique_ptr<Listing> readListing(const fs::path &folder)
 {
     auto listing = std::make_unique<Listing>();
-    DIR *dir = opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir)
+    FolderStream dir(folder.empty() ? fs::path(".") : folder);
+    if (!dir.isOpen())
         return listing;
-    while (dirent *entry = readdir(dir)) {
+    while (dirent *entry = dir.next()) {
         std::string native = entry->d_name;
         if (native == "." || native == "..")
             continue;
@@ -60,7 +62,6 @@ std::unique_ptr<Listing> readListing(const fs::path &folder)
         std::string folded = upperAnsi(listedName(native, lossy));
         listing->byFolded.push_back({std::move(folded), std::move(native), lossy});
     }
-    closedir(dir);
     std::sort(listing->byFolded.begin(), listing->byFolded.end(), Listing::FoldedOrder{});
     return listing;
 }

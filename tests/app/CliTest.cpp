@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -312,6 +313,9 @@ TEST(LoopbackServer, DuplicateLinksLogARefusedDeletionAndGoOn)
 // ---------------------------------------------------------------------------
 // Interrupts: a comparison long enough to be interrupted while it runs.
 
+const char *const kFourBooksForTheWindow =
+    "insert into BOOK (BOOKID, FILENAME) values (1, 'a\\1.zip');";
+
 const char *const kManyMissingBooks =
     "set term ^;"
     "execute block as declare i integer = 1; begin"
@@ -375,6 +379,42 @@ TEST(CliInterrupt, TheFirstStopsTheRunAsStopDoesAndTheLogAndSettingsAreSaved)
     EXPECT_EQ(run.out.find("bookid,autorid"), std::string::npos);
     const std::string saved = readFile(folder.native("manager/last.log"));
     EXPECT_NE(saved.find(platform::utf8ToAnsi("Поиск прерван")), std::string::npos);
+    EXPECT_TRUE(fs::exists(folder.native("manager/Dorvil.ini")));
+}
+
+// Whether the process has its own handler for the signal yet.
+bool catches(pid_t process, int signal)
+{
+    std::ifstream status("/proc/" + std::to_string(process) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("SigCgt:"))
+            return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
+    return false;
+}
+
+// The window as a session's end meets it: the termination signal closes
+// it as its close box does, saving the log and the settings.
+TEST(WindowProgram, ATerminationSignalClosesTheWindowAndSavesItsFiles)
+{
+    const ProgramFolder folder(kFourBooksForTheWindow);
+    ASSERT_EQ(folder.failure, "");
+    fs::remove(folder.native("manager/Dorvil.ini"));
+    const std::string dir = folder.native("manager").string();
+    const pid_t child = fork();
+    if (child == 0) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        execl(DORVIL_WINDOW, DORVIL_WINDOW, "--dir", dir.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    // Caught from before the window is shown; acted on once it runs.
+    for (int i = 0; i < 1000 && !catches(child, SIGTERM); ++i)
+        usleep(10000);
+    kill(child, SIGTERM);
+    int raw = 0;
+    waitpid(child, &raw, 0);
+    ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
+    EXPECT_EQ(WEXITSTATUS(raw), 0);
+    EXPECT_TRUE(fs::exists(folder.native("manager/last.log")));
     EXPECT_TRUE(fs::exists(folder.native("manager/Dorvil.ini")));
 }
 
