@@ -3,6 +3,7 @@
 #include "LibraryRoot.h"
 
 #include "platform/FileSystem.h"
+#include "platform/ScopeExit.h"
 #include "platform/Text.h"
 #include "zip/ZipErrors.h"
 #include "zip/ZipReader.h"
@@ -108,6 +109,13 @@ bool ExtractBookId(const Run &run, const std::string &fileName, std::string &Fil
     std::string document;
     int selected = -1;
     bool found = false;
+    // The directory and the extraction share one opening of the archive,
+    // and it is closed before anyone may move it.
+    reader.SetKeepZipOpen(true);
+    const platform::ScopeExit closeArchive([&reader] {
+        reader.SetKeepZipOpen(false);
+        reader.CloseArchive();
+    });
     try {
         reader.ReadDirectory();
         for (int i = 0; i < reader.EntryCount(); ++i) {

@@ -65,6 +65,31 @@ TEST_F(ExtractTest, selectedEntryIsWrittenWithItsTimeAndMarkCleared)
     EXPECT_EQ(m_reader.ExtractSelected(), 0);
 }
 
+// How many of this process's descriptors are open on the archive.
+int openOnArchive(const fs::path &archive)
+{
+    int count = 0;
+    for (const auto &fd : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (fs::read_symlink(fd.path(), error) == archive)
+            ++count;
+    }
+    return count;
+}
+
+TEST_F(ExtractTest, keptOpenArchiveServesTheExtractionAndClosesWhenAsked)
+{
+    m_reader.SetKeepZipOpen(true);
+    useArchive({TestEntry::deflated("book.fb2", bookText(10))});
+    const fs::path archive = m_folder.native() / "book.zip";
+    EXPECT_EQ(openOnArchive(archive), 1);
+    EXPECT_EQ(extractEntry(0), 1);
+    EXPECT_EQ(openOnArchive(archive), 1) << "the extraction opened the archive again";
+    m_reader.CloseArchive();
+    EXPECT_EQ(openOnArchive(archive), 0);
+    EXPECT_EQ(readFile(output("book.fb2")), bookText(10));
+}
+
 TEST_F(ExtractTest, readOnlyAttributeIsKept)
 {
     TestEntry entry = TestEntry::stored("book.fb2", "text");

@@ -319,6 +319,12 @@ void TZipReader::openArchive()
     readDirectory();
 }
 
+void TZipReader::CloseArchive()
+{
+    if (!m_extracting)
+        m_archive->close();
+}
+
 void TZipReader::closeArchive()
 {
     if (!m_keepZipOpen)
@@ -679,10 +685,12 @@ int TZipReader::extract(bool selectedOnly)
     // Events during the run may reach back into the reader; the archive
     // stays open for the run whatever they ask.
     bool keepZipOpen = std::exchange(m_keepZipOpen, true);
+    m_extracting = true;
     Extraction run(*m_archive, sortedView(), m_options, m_events, selectedOnly);
     auto finish = [&] {
         m_options.filesList.clear();
         m_keepZipOpen = keepZipOpen;
+        m_extracting = false;
         if (m_events.OnUnzipComplete)
             m_events.OnUnzipComplete(run.extracted());
     };

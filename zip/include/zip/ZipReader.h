@@ -102,6 +102,9 @@ public:
     void SetSortMode(TZipSortMode mode);
     bool KeepZipOpen() const { return m_keepZipOpen; }
     void SetKeepZipOpen(bool keep) { m_keepZipOpen = keep; }
+    /// Closes the archive that KeepZipOpen kept open; while an extraction
+    /// runs (a hook calling it), the archive stays open for the run.
+    void CloseArchive();
     bool DoProcessMessages() const { return m_options.doProcessMessages; }
     void SetDoProcessMessages(bool process) { m_options.doProcessMessages = process; }
     TBlockMode BlockMode() const;
@@ -180,6 +183,7 @@ private:
     TOEMConvert m_oemConvert = TOEMConvert::oemAlways;
     TZipSortMode m_sortMode = TZipSortMode::ByNone;
     bool m_keepZipOpen = false;
+    bool m_extracting = false;
 
     std::string m_rootDir;
     ExtractionOptions m_options;
