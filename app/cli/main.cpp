@@ -8,8 +8,8 @@
 #include "app/TForm1.h"
 
 #include "platform/Terminal.h"
-#include "platform/UserInterface.h"
 #include "platform/Text.h"
+#include "platform/UserInterface.h"
 
 #include <iostream>
 
@@ -54,8 +54,7 @@ int main(int argc, char **argv)
     try {
         options = app::parseCommandLine({argv + 1, argv + argc}, app::Program::Console);
     } catch (const std::invalid_argument &error) {
-        std::cerr << "dorvil-cli: " << error.what() << '\n'
-                  << app::usage(app::Program::Console);
+        std::cerr << "dorvil-cli: " << error.what() << '\n' << app::usage(app::Program::Console);
         return 2;
     }
     if (options.help) {

@@ -141,8 +141,8 @@ bool copyThenRemove(const fs::path &from, const fs::path &to)
         return failWithErrno();
     const timespec times[2] = {info.st_atim, info.st_mtim};
     bool copied = fchmod(target.get(), info.st_mode & 07777) == 0 &&
-                  copyContents(source.get(), target.get()) &&
-                  futimens(target.get(), times) == 0 && fsync(target.get()) == 0;
+                  copyContents(source.get(), target.get()) && futimens(target.get(), times) == 0 &&
+                  fsync(target.get()) == 0;
     copied = target.close() && copied;
     if (!copied) {
         int reason = errno;

@@ -137,7 +137,8 @@ Match findEntry(const fs::path &folder, const std::string &ansiName, std::string
     if (first == last)
         return Match::Absent;
     std::string exact = ansiToUtf8(ansiName);
-    auto spelt = std::find_if(first, last, [&](const ListedName &item) { return item.native == exact; });
+    auto spelt =
+        std::find_if(first, last, [&](const ListedName &item) { return item.native == exact; });
     // Several spellings differing only in case: take the first by name so
     // that the choice does not depend on the listing order.
     native = spelt != last ? spelt->native
@@ -293,7 +294,8 @@ void entryRemoved(const fs::path &nativeEntry)
     bool lossy = false;
     const std::string native = nativeEntry.filename().native();
     auto [first, last] = listing->candidates(upperAnsi(listedName(native, lossy)));
-    auto found = std::find_if(first, last, [&](const ListedName &item) { return item.native == native; });
+    auto found =
+        std::find_if(first, last, [&](const ListedName &item) { return item.native == native; });
     if (found != last)
         listing->byFolded.erase(found);
 }

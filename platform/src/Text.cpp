@@ -134,7 +134,8 @@ std::string ansiToUtf8(std::string_view ansi)
     static const std::array<std::string, 256> kUtf8 = [] {
         std::array<std::string, 256> forms;
         for (unsigned byte = 0; byte < 256; ++byte)
-            appendUtf8(forms[byte], decodeByte(codepages::kCp1251, static_cast<unsigned char>(byte)));
+            appendUtf8(forms[byte],
+                       decodeByte(codepages::kCp1251, static_cast<unsigned char>(byte)));
         return forms;
     }();
     std::string out;

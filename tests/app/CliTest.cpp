@@ -21,8 +21,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
 #include <cstdlib>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>

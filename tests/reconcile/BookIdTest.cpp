@@ -163,7 +163,8 @@ class BookId : public BookIdFixture {};
 TEST_F(BookId, ADocumentDeclaringMoreThan512MiBIsNotExtracted)
 {
     const fs::path archive = nativeLibrary() / "bomb.zip";
-    ASSERT_NO_FATAL_FAILURE(reconcile_test::writeZip(archive, {{"x.fb2", fb2Document("id")}}, true));
+    ASSERT_NO_FATAL_FAILURE(
+        reconcile_test::writeZip(archive, {{"x.fb2", fb2Document("id")}}, true));
     std::string bytes = testing_support::readFile(archive);
     const uint32_t declared = (512u << 20) + 1;
     for (const auto &[signature, sizeOffset] :

@@ -663,7 +663,8 @@ TEST(NameList, SortInStepsKeepsTheOrderOfOneSort)
     reconcile::NameList names;
     std::vector<std::string> expected;
     for (int i = 0; i < 40000; ++i) {
-        const std::string name = "f" + std::to_string((i * 7919) % 20011) + (i % 2 ? ".zip" : ".ZIP");
+        const std::string name =
+            "f" + std::to_string((i * 7919) % 20011) + (i % 2 ? ".zip" : ".ZIP");
         names.Add(name);
         expected.push_back(platform::upperAnsi(name));
     }

@@ -303,9 +303,9 @@ private slots:
         const QStringList lines = memoLines();
         const qsizetype title = lines.indexOf("Ссылки из базы на несуществующие файлы");
         QVERIFY(title > 0);
-        QCOMPARE(lines.mid(title, 4), (QStringList{"Ссылки из базы на несуществующие файлы",
-                                                   "a\\gone.zip", "a\\lost.zip",
-                                                   "Найдено файлов - 2"}));
+        QCOMPARE(lines.mid(title, 4),
+                 (QStringList{"Ссылки из базы на несуществующие файлы", "a\\gone.zip",
+                              "a\\lost.zip", "Найдено файлов - 2"}));
     }
 
     void progressOfTheDatabasePassAndClamping()

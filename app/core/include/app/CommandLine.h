@@ -12,7 +12,7 @@ const char *checkName(Check check);
 enum class Program { Window, Console };
 
 struct CommandLine {
-    std::string programDir; ///< from --dir, in 1251; empty: the program's own folder
+    std::string programDir;    ///< from --dir, in 1251; empty: the program's own folder
     std::vector<Check> checks; ///< from --run, in the given order
     bool help = false;
     bool version = false;
