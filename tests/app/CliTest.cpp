@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -80,19 +81,50 @@ TEST(CliStartUp, MissingManagerSettingsEndTheRunAndWriteNothing)
     EXPECT_EQ(readFile(folder.native("manager/Dorvil.ini")), before);
 }
 
-TEST(CliStartUp, AFailedConnectionRunsNoCheckButStillShutsDown)
+// A catalogue that cannot be opened: the user is told which file and why,
+// no check runs, and the settings are still written.
+struct UnopenableCatalogue {
+    const char *name;
+    void (*make)(const ProgramFolder &folder); ///< puts something at catalogue.bad
+};
+
+std::ostream &operator<<(std::ostream &out, const UnopenableCatalogue &row)
+{
+    return out << row.name;
+}
+
+class CliStartUpFails : public testing::TestWithParam<UnopenableCatalogue> {};
+
+TEST_P(CliStartUpFails, RunsNoCheckButStillShutsDown)
 {
     const ProgramFolder folder({}, 1, "MoveFiles=0\r\n");
-    folder.writeManagerSettings(1, folder.native("no-such.fdb").string());
-    Result result = runCli(folder, dirOf(folder) + " --run duplicate-links");
+    folder.write("library/a/book.zip", "book");
+    GetParam().make(folder);
+    folder.writeManagerSettings(1, folder.native("catalogue.bad").string());
+    Result result = runCli(folder, dirOf(folder) + " --run compare,duplicate-links");
     EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("no-such.fdb"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("catalogue.bad"), std::string::npos) << result.err;
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(readFile(folder.native("manager/last.log")), "");
+    EXPECT_EQ(readFile(folder.native("library/a/book.zip")), "book");
     const std::string settings = readFile(folder.native("manager/Dorvil.ini"));
     EXPECT_NE(settings.find("MoveFiles=0\r\n"), std::string::npos) << settings;
     EXPECT_NE(settings.find("IdNotFound=0\r\n"), std::string::npos) << settings;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogues, CliStartUpFails,
+    testing::Values(UnopenableCatalogue{"Missing", [](const ProgramFolder &) {}},
+                    UnopenableCatalogue{"NotADatabase",
+                                        [](const ProgramFolder &folder) {
+                                            folder.write("catalogue.bad",
+                                                         std::string(40000, '\x5A'));
+                                        }},
+                    UnopenableCatalogue{"AFolder",
+                                        [](const ProgramFolder &folder) {
+                                            fs::create_directories(folder.native("catalogue.bad"));
+                                        }}),
+    [](const testing::TestParamInfo<UnopenableCatalogue> &row) { return row.param.name; });
 
 TEST(CliRun, LogGoesToStandardOutputInUtf8AndToLastLogIn1251)
 {

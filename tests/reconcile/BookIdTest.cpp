@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <ostream>
 
@@ -178,6 +182,29 @@ TEST_F(BookId, ADocumentDeclaringMoreThan512MiBIsNotExtracted)
 
     EXPECT_EQ(extract("bomb.zip"), (Outcome{false, "Файл fb2 слишком велик"}));
     expectNothingLeft();
+}
+
+// The temporary folder's file system fills up during the extraction: the
+// reason is given, no partial document is left, and the identifier counts
+// as unread (so the unreadable-identifier rules of the policies apply).
+TEST_F(BookId, AFullTemporaryFolderGivesTheReasonAndLeavesNoPartialDocument)
+{
+    fs::create_directories(temp());
+    if (mount("tmpfs", temp().c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno)
+                     << "); a full file system needs root";
+    std::string big = "<FictionBook><description><id>big-id</id></description><body>";
+    for (int i = 0; big.size() < 400000; ++i)
+        big += "<p>строка " + std::to_string(i) + " текста книги</p>";
+    big += "</body></FictionBook>";
+    ASSERT_NO_FATAL_FAILURE(
+        reconcile_test::writeZip(nativeLibrary() / "big.zip", {{"big.fb2", big}}));
+
+    const Outcome outcome = extract("big.zip");
+    const bool empty = fs::is_empty(temp());
+    umount(temp().c_str());
+    EXPECT_EQ(outcome, (Outcome{false, "Cant write uncompressed file"}));
+    EXPECT_TRUE(empty) << "a partial document stayed";
 }
 
 TEST_F(BookId, NamesThatNameNoArchiveAreReportedMissing)
