@@ -450,4 +450,98 @@ TEST(WindowProgram, ATerminationSignalClosesTheWindowAndSavesItsFiles)
     EXPECT_TRUE(fs::exists(folder.native("manager/Dorvil.ini")));
 }
 
+// ---------------------------------------------------------------------------
+// Hostile input: whatever the settings, the catalogue or the tree hold, the
+// program ends with a status of its own (no crash, no hang) and every book
+// file is still there.
+
+struct HostileCase {
+    const char *name;
+    std::string catalogueSql;                     ///< rows for the catalogue
+    void (*prepare)(const ProgramFolder &folder); ///< after the folder is made
+};
+
+std::ostream &operator<<(std::ostream &out, const HostileCase &row)
+{
+    return out << row.name;
+}
+
+class CliHostileInput : public testing::TestWithParam<HostileCase> {};
+
+TEST_P(CliHostileInput, EndsWithItsOwnStatusAndLosesNoFile)
+{
+    const ProgramFolder folder(
+        GetParam().catalogueSql, 1,
+        "MoveFiles=1\r\nMoveEmptyDir=1\r\nDelDoubleRec=1\r\nIdNotFound=2\r\n");
+    ASSERT_EQ(folder.failure, "");
+    folder.write("library/a/book.zip", "book");
+    GetParam().prepare(folder);
+    const auto before =
+        testing_support::fileContents({folder.native("library"), folder.native("moved")});
+    Result result =
+        runCli(folder, dirOf(folder) + " --run compare,duplicate-files,duplicate-links");
+    EXPECT_TRUE(result.status == 0 || result.status == 1) << "status " << result.status << "\n"
+                                                          << result.err;
+    EXPECT_EQ(result.err.find("Sanitizer"), std::string::npos) << result.err;
+    EXPECT_EQ(testing_support::fileContents({folder.native("library"), folder.native("moved")}),
+              before);
+}
+
+std::string randomBytes(size_t count)
+{
+    std::string bytes(count, '\0');
+    uint32_t state = 12345;
+    for (char &byte : bytes) {
+        state = state * 1103515245 + 12345;
+        byte = char(state >> 23);
+    }
+    return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, CliHostileInput,
+    testing::Values(
+        HostileCase{"SettingsOfRandomBytes",
+                    {},
+                    [](const ProgramFolder &folder) {
+                        folder.write("manager/Dorvil.ini", randomBytes(65536));
+                    }},
+        HostileCase{"ASettingsLineOfAMegabyte",
+                    {},
+                    [](const ProgramFolder &folder) {
+                        folder.write("manager/Dorvil.ini",
+                                     "[Compare]\r\nMoveTo=" + std::string(1 << 20, 'm') + "\r\n");
+                    }},
+        HostileCase{"SettingsThatAreAFolder",
+                    {},
+                    [](const ProgramFolder &folder) {
+                        fs::remove(folder.native("manager/Dorvil.ini"));
+                        fs::create_directories(folder.native("manager/Dorvil.ini/inside"));
+                    }},
+        HostileCase{"ManagerSettingsOfRandomBytes",
+                    {},
+                    [](const ProgramFolder &folder) {
+                        folder.write("manager/bokvarddb.ini", randomBytes(4096));
+                    }},
+        HostileCase{
+            "FileNamesWithControlCharactersAndClimbingOut",
+            "insert into BOOK (BOOKID, FILENAME, OLDID) values (1, 'a' || ascii_char(1) || "
+            "ascii_char(9) || '.zip', 'X');"
+            "insert into BOOK (BOOKID, FILENAME, OLDID) values (2, 'a' || ascii_char(1) || "
+            "ascii_char(9) || '.zip', 'Y');"
+            "insert into BOOK (BOOKID, FILENAME, OLDID) values (3, '..\\..\\moved\\x.zip', 'Z');"
+            "insert into BOOK (BOOKID, FILENAME, OLDID) values (4, '..\\..\\moved\\x.zip', 'W');",
+            [](const ProgramFolder &folder) { folder.write("moved/x.zip", "outside"); }},
+        HostileCase{"NamesNoCodePageSpellsAndLongNamesDeepDown",
+                    {},
+                    [](const ProgramFolder &folder) {
+                        folder.write("library/\xe4\xb8\xad\xe6\x96\x87/\xf0\x9f\x93\x9a.zip",
+                                     "cjk");
+                        std::string deep = "library";
+                        for (int i = 0; deep.size() < 3000; ++i)
+                            deep += "/" + std::string(250, char('a' + i % 26));
+                        folder.write(deep + "/deep.zip", "deep");
+                    }}),
+    [](const testing::TestParamInfo<HostileCase> &row) { return row.param.name; });
+
 } // namespace
