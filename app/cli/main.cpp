@@ -6,6 +6,7 @@
 
 #include "app/CommandLine.h"
 #include "app/TForm1.h"
+#include "reconcile/MoveJournal.h"
 
 #include "platform/Terminal.h"
 #include "platform/Text.h"
@@ -46,6 +47,22 @@ bool runCheck(app::TForm1 &form, app::Console &console, app::Check check)
     return ranToEnd;
 }
 
+/// Takes a journal's moves back; 1 when one could not be.
+int undo(const std::string &journal)
+{
+    try {
+        const reconcile::UndoReport report = reconcile::UndoMoves(journal);
+        for (const std::string &line : report.lines)
+            std::cout << line << '\n';
+        std::cout << "restored " << report.restored << ", already back " << report.alreadyBack
+                  << ", not restored " << report.refused << '\n';
+        return report.refused == 0 ? 0 : 1;
+    } catch (const std::exception &error) {
+        std::cerr << "dorvil-cli: " << error.what() << '\n';
+        return 1;
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -65,6 +82,9 @@ int main(int argc, char **argv)
         std::cout << "dorvil-cli " DORVIL_VERSION "\n";
         return 0;
     }
+
+    if (!options.undoJournal.empty())
+        return undo(options.undoJournal);
 
     app::Console console(std::cout, std::cerr, platform::standardErrorIsTerminal());
     platform::ScopedUserInterface scopedUi(console);

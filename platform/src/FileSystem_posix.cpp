@@ -294,6 +294,18 @@ bool deleteFile(std::string_view path)
     return true;
 }
 
+bool deleteEmptyFolder(std::string_view path)
+{
+    fs::path native = nativePath(path);
+    while (native.has_relative_path() && native.filename().empty())
+        native = native.parent_path();
+    if (native.empty() || rmdir(native.c_str()) != 0)
+        return failWithErrno();
+    detail::folderTreeChanged(native);
+    detail::entryRemoved(native);
+    return true;
+}
+
 std::optional<std::string> readWholeFile(std::string_view path)
 {
     fs::path native = nativePath(path);

@@ -1,6 +1,9 @@
 #include "Relocation.h"
 
 #include "LibraryRoot.h"
+#include "Sha256.h"
+
+#include "reconcile/MoveJournal.h"
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -45,6 +48,37 @@ bool moveFolderIsLibraryRoot(const Run &run)
     return moveTo && root && *moveTo == *root;
 }
 
+// The run's journal in the move folder the run moves into now.
+MoveJournal &journalOf(const Run &run)
+{
+    std::shared_ptr<MoveJournal> &journal = run.state.Journal;
+    if (!journal || journal->MoveTo() != platform::withTrailingBackslash(run.state.MoveTo))
+        journal = std::make_shared<MoveJournal>(run.state.MoveTo, run.state.RunStart);
+    return *journal;
+}
+
+// A file is moved only when its move can be journaled: what cannot be taken
+// back is not done.
+bool moveJournaled(const Run &run, const std::string &source, const std::string &target)
+{
+    const std::optional<FileDigest> digest = DigestOfFile(source);
+    MoveJournal &journal = journalOf(run);
+    if (!digest || !journal.Open() || !platform::moveFile(source, target))
+        return false;
+    journal.RecordFile(source, target, digest->size, digest->sha256);
+    return true;
+}
+
+bool moveFolderJournaled(const Run &run, const std::string &source, const std::string &target)
+{
+    const uint64_t files = FilesInside(source);
+    MoveJournal &journal = journalOf(run);
+    if (!journal.Open() || !platform::moveFolder(source, target))
+        return false;
+    journal.RecordFolder(source, target, files);
+    return true;
+}
+
 } // namespace
 
 std::string_view FolderPart(std::string_view path)
@@ -86,7 +120,7 @@ bool RelocateFile(const Run &run, const std::string &sourcePath, const std::stri
         if (keepStructure)
             platform::createFolders(JoinPath(moveTo, FolderPart(relativePath)));
         target = MakeFreeName(target);
-        moved = platform::moveFile(sourcePath, target);
+        moved = moveJournaled(run, sourcePath, target);
     }
     if (!moved)
         run.AddLine(kCannotMoveFile + sourcePath + kInto + target);
@@ -105,7 +139,7 @@ void RelocateFolder(const Run &run, const std::string &folderPath, bool mayMove)
     if (!mayMove || !platform::folderExists(run.state.MoveTo) ||
         folderPath == run.state.MountPoint || moveFolderIsLibraryRoot(run))
         return;
-    if (!platform::moveFolder(folderPath, target))
+    if (!moveFolderJournaled(run, folderPath, target))
         run.AddLine(kCannotMoveFolder + target);
 }
 

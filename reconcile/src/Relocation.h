@@ -5,6 +5,7 @@
 
 #include "reconcile/Run.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,9 @@ void RelocateFolder(const Run &run, const std::string &folderPath, bool mayMove 
 /// The target itself when no file has that name, else target + "." + the
 /// smallest free k >= 1.
 std::string MakeFreeName(const std::string &target);
+
+/// The files in a folder and all folders below it (links not followed).
+uint64_t FilesInside(const std::string &folder);
 
 /// Everything up to and including the last separator (backslash or slash);
 /// empty when there is none.

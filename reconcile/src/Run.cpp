@@ -1,5 +1,7 @@
 #include "reconcile/Run.h"
 
+#include "reconcile/MoveJournal.h"
+
 #include "platform/UserInterface.h"
 
 #include <algorithm>
@@ -32,9 +34,11 @@ std::string RunHeaderTime(const platform::DateTime &when)
 
 void Run::RunHeader(std::string_view title) const
 {
+    state.RunStart = clock.now();
+    state.Journal.reset(); // each run keeps a journal of its own
     AddLine("");
     AddLine(title);
-    AddLine(RunHeaderTime(clock.now()));
+    AddLine(RunHeaderTime(state.RunStart));
 }
 
 void Run::SetProgress(int percent) const

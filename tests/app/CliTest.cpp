@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <ostream>
 #include <set>
 #include <string>
@@ -543,5 +544,146 @@ INSTANTIATE_TEST_SUITE_P(
                         folder.write(deep + "/deep.zip", "deep");
                     }}),
     [](const testing::TestParamInfo<HostileCase> &row) { return row.param.name; });
+
+// ---------------------------------------------------------------------------
+// The move journal and --undo.
+
+// Every file (with its bytes) and folder (with a trailing slash) below a
+// folder: two trees are equal exactly when nothing was moved, lost, changed
+// or left behind.
+std::map<std::string, std::string> treeOf(const fs::path &top)
+{
+    std::map<std::string, std::string> tree;
+    for (const auto &entry : fs::recursive_directory_iterator(top)) {
+        const std::string name = entry.path().lexically_relative(top).string();
+        if (entry.is_directory())
+            tree[name + "/"] = "";
+        else
+            tree[name] = readFile(entry.path());
+    }
+    return tree;
+}
+
+fs::path journalIn(const fs::path &folder)
+{
+    for (const auto &entry : fs::directory_iterator(folder))
+        if (testing_support::isMoveJournal(entry.path()))
+            return entry.path();
+    return {};
+}
+
+Result undo(const ProgramFolder &folder, const fs::path &journal)
+{
+    return runCli(folder, "--undo " + testing_support::shellQuoted(journal.string()));
+}
+
+const char *const kLibraryWithSurplus =
+    "insert into BOOK (BOOKID, FILENAME) values (1, 'kept\\a.zip');";
+
+void writeLibraryWithSurplus(const ProgramFolder &folder)
+{
+    folder.write("library/kept/a.zip", "kept");
+    folder.write("library/x/d.zip", "x-d");
+    folder.write("library/y/d.zip", "y-d");
+    folder.write("library/y/deeper/s.zip", "s");
+    folder.write("library/root.zip", "root");
+    fs::create_directories(folder.native("library/e/.hidden"));
+    folder.write("library/e/.hidden/note", "hidden");
+    folder.write("moved/d.zip", "was there before");
+}
+
+class CliUndo : public testing::TestWithParam<bool> {};
+
+// Flat (names collide with each other and with a file already there) and
+// with the structure kept, an empty folder among the moves: undo puts the
+// tree back byte for byte, and a second undo finds everything back.
+TEST_P(CliUndo, PutsTheTreeBackAsItWasAndASecondUndoDoesNothing)
+{
+    const bool keepStructure = GetParam();
+    const ProgramFolder folder(kLibraryWithSurplus, 1,
+                               std::string("MoveFiles=1\r\nMoveEmptyDir=1\r\nSaveStructure=") +
+                                   (keepStructure ? "1" : "0") + "\r\n");
+    ASSERT_EQ(folder.failure, "");
+    writeLibraryWithSurplus(folder);
+    const auto library = treeOf(folder.native("library"));
+    const auto moved = treeOf(folder.native("moved"));
+
+    Result run = runCli(folder, dirOf(folder) + " --run compare");
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_NE(treeOf(folder.native("library")), library) << "the run moved nothing";
+    const fs::path journal = journalIn(folder.native("moved"));
+    ASSERT_FALSE(journal.empty());
+    const std::string text = readFile(journal);
+    EXPECT_NE(text.find("file\t" + programFolder(folder.native("library")) + "x\\d.zip\t"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("folder\t" + programFolder(folder.native("library")) + "e\\\t"),
+              std::string::npos)
+        << text;
+
+    Result first = undo(folder, journal);
+    EXPECT_EQ(first.status, 0) << first.out << first.err;
+    EXPECT_EQ(linesOf(first.out).back(), "restored 4, already back 0, not restored 0") << first.out;
+    EXPECT_EQ(treeOf(folder.native("library")), library);
+    auto movedAfter = treeOf(folder.native("moved"));
+    movedAfter.erase(journal.filename().string());
+    EXPECT_EQ(movedAfter, moved);
+
+    Result second = undo(folder, journal);
+    EXPECT_EQ(second.status, 0) << second.out << second.err;
+    EXPECT_EQ(second.out, "restored 0, already back 4, not restored 0\n");
+    EXPECT_EQ(treeOf(folder.native("library")), library);
+}
+
+INSTANTIATE_TEST_SUITE_P(Moves, CliUndo, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool> &row) {
+                             return row.param ? "StructureKept" : "Flat";
+                         });
+
+// A moved file changed since, and a place taken since: both are reported
+// and left alone, the other moves are taken back.
+TEST(CliUndoRefuses, AChangedFileAndATakenPlaceAndTakesBackTheRest)
+{
+    const ProgramFolder folder(kLibraryWithSurplus, 1,
+                               "MoveFiles=1\r\nMoveEmptyDir=1\r\nSaveStructure=1\r\n");
+    ASSERT_EQ(folder.failure, "");
+    writeLibraryWithSurplus(folder);
+    ASSERT_EQ(runCli(folder, dirOf(folder) + " --run compare").status, 0);
+    const fs::path journal = journalIn(folder.native("moved"));
+    ASSERT_FALSE(journal.empty());
+    folder.write("moved/x/d.zip", "changed since");
+    folder.write("library/y/d.zip", "a new file in its place");
+
+    Result result = undo(folder, journal);
+    EXPECT_EQ(result.status, 1);
+    const std::vector<std::string> out = linesOf(result.out);
+    const std::string library = programFolder(folder.native("library"));
+    EXPECT_NE(std::find(out.begin(), out.end(),
+                        "not restored: " + library +
+                            "x\\d.zip: " + programFolder(folder.native("moved")) +
+                            "x\\d.zip has changed since it was moved"),
+              out.end())
+        << result.out;
+    EXPECT_NE(std::find(out.begin(), out.end(),
+                        "not restored: " + library + "y\\d.zip: its place is taken"),
+              out.end())
+        << result.out;
+    EXPECT_EQ(out.back(), "restored 2, already back 0, not restored 2");
+    EXPECT_EQ(readFile(folder.native("moved/x/d.zip")), "changed since");
+    EXPECT_EQ(readFile(folder.native("moved/y/d.zip")), "y-d");
+    EXPECT_EQ(readFile(folder.native("library/y/d.zip")), "a new file in its place");
+    EXPECT_EQ(readFile(folder.native("library/y/deeper/s.zip")), "s");
+    EXPECT_EQ(readFile(folder.native("library/e/.hidden/note")), "hidden");
+}
+
+TEST(CliUndoRefuses, AFileThatIsNoJournal)
+{
+    const ProgramFolder folder;
+    folder.write("notes.txt", "file\tA\tB\t1\tff\n");
+    Result result = undo(folder, folder.native("notes.txt"));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("is no move journal"), std::string::npos) << result.err;
+    EXPECT_EQ(readFile(folder.native("notes.txt")), "file\tA\tB\t1\tff\n");
+}
 
 } // namespace

@@ -32,9 +32,17 @@ TEST(CommandLine, ConsoleRunsTheNamedChecksInOrder)
     EXPECT_EQ(line.checks,
               (std::vector<Check>{Check::DuplicateLinks, Check::Compare, Check::DuplicateLinks}));
     EXPECT_TRUE(parseCommandLine({"--help"}, app::Program::Console).help);
-    for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
-             {}, {"--run"}, {"--run", "compare,"}, {"--run", "Compare"}, {"--dir", "x"}})
+    EXPECT_NE(parseCommandLine({"--undo", "moves.txt"}, app::Program::Console).undoJournal, "");
+    for (std::vector<std::string> bad :
+         std::vector<std::vector<std::string>>{{},
+                                               {"--run"},
+                                               {"--run", "compare,"},
+                                               {"--run", "Compare"},
+                                               {"--dir", "x"},
+                                               {"--undo"},
+                                               {"--undo", "moves.txt", "--run", "compare"}})
         EXPECT_THROW(parseCommandLine(bad, app::Program::Console), std::invalid_argument);
+    EXPECT_THROW(parseCommandLine({"--undo", "moves.txt"}), std::invalid_argument);
 }
 
 } // namespace

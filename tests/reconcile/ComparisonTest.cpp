@@ -97,12 +97,14 @@ protected:
     }
 
     /// Files and folders (with a trailing slash) below a folder, sorted;
-    /// links are shown as such and not followed.
+    /// links are shown as such and not followed; move journals left out.
     static std::vector<std::string> tree(const fs::path &top)
     {
         std::vector<std::string> names;
         for (const auto &entry :
              fs::recursive_directory_iterator(top, fs::directory_options::skip_permission_denied)) {
+            if (testing_support::isMoveJournal(entry.path()))
+                continue;
             std::string name = entry.path().lexically_relative(top).string();
             if (entry.is_symlink())
                 name += "@";

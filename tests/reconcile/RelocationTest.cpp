@@ -2,6 +2,7 @@
 #include "LibraryRoot.h"
 
 #include "FileContents.h"
+#include "LibraryFiles.h"
 #include "RunFixture.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +37,7 @@ protected:
     {
         std::vector<std::string> names;
         for (const auto &entry : fs::recursive_directory_iterator(folder))
-            if (!entry.is_directory())
+            if (!entry.is_directory() && !testing_support::isMoveJournal(entry.path()))
                 names.push_back(entry.path().lexically_relative(folder).string());
         std::sort(names.begin(), names.end());
         return names;

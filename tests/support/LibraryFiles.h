@@ -65,8 +65,15 @@ inline void writeZip(const std::filesystem::path &archive, const std::vector<Arc
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
+/// Whether a file is the journal a run keeps of its moves in the move folder.
+inline bool isMoveJournal(const std::filesystem::path &file)
+{
+    return file.filename().string().starts_with("Dorvil-moves ");
+}
+
 /// The contents of every regular file below the folders (links are not
-/// followed), as a multiset: a lost or duplicated file changes it.
+/// followed, move journals left out), as a multiset: a lost or duplicated
+/// file changes it.
 inline std::multiset<std::string> fileContents(std::initializer_list<std::filesystem::path> folders)
 {
     namespace fs = std::filesystem;
@@ -74,7 +81,8 @@ inline std::multiset<std::string> fileContents(std::initializer_list<std::filesy
     for (const fs::path &folder : folders)
         for (const auto &entry : fs::recursive_directory_iterator(
                  folder, fs::directory_options::skip_permission_denied))
-            if (entry.symlink_status().type() == fs::file_type::regular)
+            if (entry.symlink_status().type() == fs::file_type::regular &&
+                !isMoveJournal(entry.path()))
                 contents.insert(readFile(entry.path()));
     return contents;
 }

@@ -61,6 +61,8 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments, Program 
             line.programDir = platform::programPath(std::filesystem::absolute(value()));
         else if (console && argument == "--run")
             line.checks = checkList(value());
+        else if (console && argument == "--undo")
+            line.undoJournal = platform::programPath(std::filesystem::absolute(value()));
         else if (console && argument == "--help")
             line.help = true;
         else if (console && argument == "--version")
@@ -68,8 +70,12 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments, Program 
         else
             throw std::invalid_argument("unknown argument: " + argument);
     }
-    if (program == Program::Console && line.checks.empty() && !line.help && !line.version)
-        throw std::invalid_argument("--run is required");
+    if (program == Program::Console && !line.help && !line.version) {
+        if (line.checks.empty() && line.undoJournal.empty())
+            throw std::invalid_argument("--run is required");
+        if (!line.checks.empty() && !line.undoJournal.empty())
+            throw std::invalid_argument("--undo runs no checks: give --run or --undo");
+    }
     return line;
 }
 
@@ -78,6 +84,7 @@ std::string usage(Program program)
     if (program == Program::Window)
         return "usage: dorvil [--dir FOLDER]\n";
     return "usage: dorvil-cli [--dir FOLDER] --run CHECK[,CHECK...]\n"
+           "       dorvil-cli --undo JOURNAL\n"
            "       dorvil-cli --help | --version\n"
            "\n"
            "Runs the checks of the library manager folder FOLDER (default: the\n"
@@ -89,8 +96,14 @@ std::string usage(Program program)
            "\n"
            "The preferences come from Dorvil.ini. Log lines go to standard output,\n"
            "messages to standard error; last.log and Dorvil.ini are written at the end.\n"
+           "Every move a check makes is written to a journal in the move folder,\n"
+           "\"Dorvil-moves DATE TIME.txt\". --undo JOURNAL moves back every file and\n"
+           "folder that is still as it was moved and whose place is free, never\n"
+           "replacing anything, and lists the moves it could not take back.\n"
+           "\n"
            "Exit status: 0 every check ran to its end, 1 start-up failed or a check\n"
-           "failed or could not run, 2 bad usage.\n"
+           "failed or could not run (--undo: a move could not be taken back), 2 bad\n"
+           "usage.\n"
            "\n"
            "An interrupt (Ctrl+C, SIGTERM) stops the comparison as the Stop button does;\n"
            "the running duplicate check goes on to its end; no further check starts;\n"

@@ -58,6 +58,8 @@ bool createFolders(std::string_view path);
 /// cannot be read.
 std::vector<FolderEntry> listFolder(std::string_view folder);
 bool deleteFile(std::string_view path);
+/// Removes a folder that holds nothing; false for any other.
+bool deleteEmptyFolder(std::string_view path);
 
 std::optional<std::string> readWholeFile(std::string_view path);
 /// Writes beside the file, flushes it to disk and renames it over the old

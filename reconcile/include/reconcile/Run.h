@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,8 @@ class TZipReader;
 
 namespace reconcile {
 
+class MoveJournal;
+
 /// The state a run shares with the program: set at start-up, read and changed
 /// by the checks. Folder paths end in a backslash (MoveTo once a comparison
 /// has set it).
@@ -39,6 +42,9 @@ struct RunState {
     /// Set by the front end's Stop (the button, a signal); the comparison
     /// tests it, the duplicate checks ignore it.
     bool StopRequested = false;
+    /// When the run began (its header's time), and the journal of its moves.
+    platform::DateTime RunStart;
+    std::shared_ptr<MoveJournal> Journal;
 };
 
 /// The user's choices, read from the front end at the moment a check needs

@@ -14,13 +14,14 @@ enum class Program { Window, Console };
 struct CommandLine {
     std::string programDir;    ///< from --dir, in 1251; empty: the program's own folder
     std::vector<Check> checks; ///< from --run, in the given order
+    std::string undoJournal;   ///< from --undo, in 1251: take a run's moves back instead
     bool help = false;
     bool version = false;
 };
 
 /// Reads the program's arguments (UTF-8). Throws std::invalid_argument with
 /// a message for the user on an unknown option or check, a missing value, or
-/// (for dorvil-cli) no --run.
+/// (for dorvil-cli) neither or both of --run and --undo.
 CommandLine parseCommandLine(const std::vector<std::string> &arguments,
                              Program program = Program::Window);
 
