@@ -94,6 +94,8 @@ int main(int argc, char **argv)
         app::TForm1 form(console, options.programDir);
         console.SetStopHandler([&form] { form.btnStopClick(); });
         if (form.FormShow()) {
+            if (!options.backupDir.empty())
+                form.BackupFolder = options.backupDir;
             for (app::Check check : options.checks) {
                 if (!runCheck(form, console, check))
                     status = 1;

@@ -14,7 +14,9 @@ namespace reconcile {
 void OpenGroupingQuery(const Run &run, const std::string &selectText);
 
 /// Clears ErrorText and executes one statement through DbQuery1. A failure
-/// is caught: its message goes to ErrorText and the result is false.
+/// is caught: its message goes to ErrorText and the result is false. Before
+/// the run's first one, when BackupFolder is set, backs the catalogue up and
+/// logs the backup's path; a failed backup throws std::runtime_error.
 bool ExecuteModification(const Run &run, const std::string &statement, std::string &ErrorText);
 
 } // namespace reconcile

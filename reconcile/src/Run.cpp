@@ -35,7 +35,8 @@ std::string RunHeaderTime(const platform::DateTime &when)
 void Run::RunHeader(std::string_view title) const
 {
     state.RunStart = clock.now();
-    state.Journal.reset(); // each run keeps a journal of its own
+    state.Journal.reset();  // each run keeps a journal of its own
+    state.BackedUp = false; // and makes a backup of its own
     AddLine("");
     AddLine(title);
     AddLine(RunHeaderTime(state.RunStart));

@@ -686,4 +686,94 @@ TEST(CliUndoRefuses, AFileThatIsNoJournal)
     EXPECT_EQ(readFile(folder.native("notes.txt")), "file\tA\tB\t1\tff\n");
 }
 
+// ---------------------------------------------------------------------------
+// The catalogue backup before changes.
+
+const char *const kSharedFileRows =
+    "insert into BOOK (BOOKID, FILENAME, OLDID) values (1, 'd\\shared.zip', 'ID-A');"
+    "insert into BOOK (BOOKID, FILENAME, OLDID) values (2, 'd\\shared.zip', 'ID-B');"
+    "insert into BOOK (BOOKID, FILENAME, OLDID) values (3, 'e\\other.zip', 'ID-C');";
+
+fs::path onlyFileIn(const fs::path &folder)
+{
+    std::vector<fs::path> files;
+    for (const auto &entry : fs::directory_iterator(folder))
+        files.push_back(entry.path());
+    return files.size() == 1 ? files.front() : fs::path();
+}
+
+// A deleting run with --backup: the backup, restored with the standard tool,
+// holds the row the run deleted; the log names the backup.
+TEST(CliBackup, BeforeTheFirstDeletionAndRestoresToTheRowsAsTheyWere)
+{
+    const ProgramFolder folder(kSharedFileRows, 1, "DelDoubleRec=1\r\nIdNotFound=0\r\n");
+    ASSERT_EQ(folder.failure, "");
+    testing_support::writeZip(folder.native("library/d/shared.zip"),
+                              {{"book.fb2", testing_support::fb2Document("ID-A")}});
+    fs::create_directories(folder.native("backups"));
+
+    Result result =
+        runCli(folder, dirOf(folder) + " --backup '" + folder.native("backups").string() +
+                           "' --run duplicate-files");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(testing_support::queryValues(folder.native("catalogue.fdb"),
+                                           "select BOOKID from BOOK order by BOOKID"),
+              (std::vector<std::string>{"1", "3"}));
+    const fs::path backup = onlyFileIn(folder.native("backups"));
+    ASSERT_FALSE(backup.empty());
+    EXPECT_EQ(backup.extension(), ".fbk");
+    const std::vector<std::string> out = linesOf(result.out);
+    EXPECT_NE(std::find(out.begin(), out.end(),
+                        "Копия базы перед изменениями: " + programFolder(backup.parent_path()) +
+                            backup.filename().string()),
+              out.end())
+        << result.out;
+
+    const fs::path restored = folder.native("restored.fdb");
+    const std::string command = "gbak -c -user SYSDBA -password testpass '" + backup.string() +
+                                "' '" + restored.string() + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(testing_support::queryValues(restored, "select BOOKID from BOOK order by BOOKID"),
+              (std::vector<std::string>{"1", "2", "3"}));
+}
+
+// The settings ask for it too: the backup then goes into the manager folder.
+TEST(CliBackup, AskedForInTheSettingsGoesIntoTheManagerFolder)
+{
+    const ProgramFolder folder(
+        kSharedFileRows, 1,
+        "DelDoubleRec=1\r\nIdNotFound=0\r\n[Safety]\r\nBackupBeforeChanges=1\r\n");
+    ASSERT_EQ(folder.failure, "");
+    testing_support::writeZip(folder.native("library/d/shared.zip"),
+                              {{"book.fb2", testing_support::fb2Document("ID-A")}});
+    Result result = runCli(folder, dirOf(folder) + " --run duplicate-files");
+    EXPECT_EQ(result.status, 0) << result.err;
+    int backups = 0;
+    for (const auto &entry : fs::directory_iterator(folder.native("manager")))
+        backups += entry.path().extension() == ".fbk";
+    EXPECT_EQ(backups, 1);
+}
+
+// A backup that cannot be made (its folder is a file) stops the run before
+// any change, with the reason in an error message.
+TEST(CliBackup, AFailedBackupChangesNothing)
+{
+    const ProgramFolder folder(kSharedFileRows, 1, "DelDoubleRec=1\r\nIdNotFound=0\r\n");
+    ASSERT_EQ(folder.failure, "");
+    testing_support::writeZip(folder.native("library/d/shared.zip"),
+                              {{"book.fb2", testing_support::fb2Document("ID-A")}});
+    folder.write("not-a-folder", "a file");
+
+    Result result =
+        runCli(folder, dirOf(folder) + " --backup '" + folder.native("not-a-folder").string() +
+                           "' --run duplicate-files");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("Не удалось сделать копию базы, ничего не изменено: "),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(testing_support::queryValues(folder.native("catalogue.fdb"),
+                                           "select BOOKID from BOOK order by BOOKID"),
+              (std::vector<std::string>{"1", "2", "3"}));
+}
+
 } // namespace

@@ -61,6 +61,8 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments, Program 
             line.programDir = platform::programPath(std::filesystem::absolute(value()));
         else if (console && argument == "--run")
             line.checks = checkList(value());
+        else if (console && argument == "--backup")
+            line.backupDir = platform::programPath(std::filesystem::absolute(value()));
         else if (console && argument == "--undo")
             line.undoJournal = platform::programPath(std::filesystem::absolute(value()));
         else if (console && argument == "--help")
@@ -83,7 +85,7 @@ std::string usage(Program program)
 {
     if (program == Program::Window)
         return "usage: dorvil [--dir FOLDER]\n";
-    return "usage: dorvil-cli [--dir FOLDER] --run CHECK[,CHECK...]\n"
+    return "usage: dorvil-cli [--dir FOLDER] [--backup FOLDER] --run CHECK[,CHECK...]\n"
            "       dorvil-cli --undo JOURNAL\n"
            "       dorvil-cli --help | --version\n"
            "\n"
@@ -96,6 +98,10 @@ std::string usage(Program program)
            "\n"
            "The preferences come from Dorvil.ini. Log lines go to standard output,\n"
            "messages to standard error; last.log and Dorvil.ini are written at the end.\n"
+           "--backup FOLDER (or [Safety] BackupBeforeChanges=1 in Dorvil.ini, into the\n"
+           "manager folder) backs the catalogue up with the engine's own backup before\n"
+           "a run's first deletion or update; a failed backup stops the run unchanged.\n"
+           "\n"
            "Every move a check makes is written to a journal in the move folder,\n"
            "\"Dorvil-moves DATE TIME.txt\". --undo JOURNAL moves back every file and\n"
            "folder that is still as it was moved and whose place is free, never\n"

@@ -147,6 +147,7 @@ void TForm1::readOwnSettings()
     MoveNotFound = settings.readBool(kCompare, "MoveNotFound", false);
     UserName = settings.readString(kCompare, "UserName", "sysdba");
     Password = settings.readString(kCompare, "Password", "plumbrick");
+    BackupFolder = settings.readBool("Safety", "BackupBeforeChanges", false) ? ProgramDir : "";
 }
 
 bool TForm1::ShutDown()

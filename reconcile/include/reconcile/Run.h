@@ -45,6 +45,10 @@ struct RunState {
     /// When the run began (its header's time), and the journal of its moves.
     platform::DateTime RunStart;
     std::shared_ptr<MoveJournal> Journal;
+    /// Where a backup of the catalogue goes before a run's first deletion
+    /// or update; empty: no backup. BackedUp is set once it is made.
+    std::string BackupFolder;
+    bool BackedUp = false;
 };
 
 /// The user's choices, read from the front end at the moment a check needs

@@ -15,6 +15,7 @@ struct CommandLine {
     std::string programDir;    ///< from --dir, in 1251; empty: the program's own folder
     std::vector<Check> checks; ///< from --run, in the given order
     std::string undoJournal;   ///< from --undo, in 1251: take a run's moves back instead
+    std::string backupDir;     ///< from --backup, in 1251: back the catalogue up before changes
     bool help = false;
     bool version = false;
 };
