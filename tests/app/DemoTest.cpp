@@ -4,6 +4,7 @@
 
 #include "Digests.h"
 #include "FileContents.h"
+#include "LibraryFiles.h"
 #include "RunProgram.h"
 #include "ScopedEnvironment.h"
 #include "TempFolder.h"
@@ -87,13 +88,14 @@ std::string shown(const fs::path &folder)
     return platform::ansiToUtf8(platform::programPath(folder)) + "\\";
 }
 
-/// The content of every file under library/ and moved/, in no order.
+/// The content of every file under library/ and moved/ (the run's move
+/// journal left out), in no order.
 std::vector<std::string> contents(const fs::path &demo)
 {
     std::vector<std::string> digests;
     for (const char *part : {"library", "moved"})
         for (const auto &entry : fs::recursive_directory_iterator(demo / part))
-            if (entry.is_regular_file())
+            if (entry.is_regular_file() && !testing_support::isMoveJournal(entry.path()))
                 digests.push_back(testing_support::sha256Hex(readFile(entry.path())));
     std::sort(digests.begin(), digests.end());
     return digests;
@@ -190,6 +192,11 @@ TEST_F(DemoTest, TheLogShowsEveryKindOfFindingAndNoFileIsLost)
     EXPECT_FALSE(fs::exists(folder / "library/Фантастика/Новые поступления"));
 
     EXPECT_EQ(contents(folder), before);
+    // Every move of the run can be taken back from its journal.
+    const auto journal = std::find_if(
+        fs::directory_iterator(folder / "moved"), fs::directory_iterator(),
+        [](const auto &entry) { return testing_support::isMoveJournal(entry.path()); });
+    EXPECT_NE(journal, fs::directory_iterator());
     // Four records deleted with their links, five surplus links.
     EXPECT_EQ(counts(folder), "BOOK 53\nBOOK_AUTOR 59\n");
 }
