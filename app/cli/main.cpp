@@ -3,6 +3,7 @@
 // check as if its button had been clicked, then the shutdown.
 
 #include "Console.h"
+#include "ReportJson.h"
 
 #include "app/CommandLine.h"
 #include "app/TForm1.h"
@@ -12,6 +13,7 @@
 #include "platform/Text.h"
 #include "platform/UserInterface.h"
 
+#include <fstream>
 #include <iostream>
 
 namespace {
@@ -26,6 +28,10 @@ const std::string kCompareUnavailable =
 /// Runs one check; false when it failed or could not run.
 bool runCheck(app::TForm1 &form, app::Console &console, app::Check check)
 {
+    if (form.Report) {
+        form.Report->checks.emplace_back();
+        form.Report->checks.back().name = app::checkName(check);
+    }
     if (check == app::Check::Compare && form.WorkMode == 0) {
         console.showError(kCompareUnavailable);
         return false;
@@ -44,7 +50,19 @@ bool runCheck(app::TForm1 &form, app::Console &console, app::Check check)
         break;
     }
     console.StartCheck({});
+    if (form.Report)
+        form.Report->checks.back().ended = ranToEnd;
     return ranToEnd;
+}
+
+bool writeReport(const std::string &file, const reconcile::RunReport &report)
+{
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << app::reportJson(report);
+    out.close();
+    if (!out)
+        std::cerr << "dorvil-cli: cannot write the report " << file << '\n';
+    return bool(out);
 }
 
 /// Takes a journal's moves back; 1 when one could not be.
@@ -90,8 +108,11 @@ int main(int argc, char **argv)
     platform::ScopedUserInterface scopedUi(console);
     platform::catchInterrupts(kStopping);
     int status = 0;
+    reconcile::RunReport report;
     {
         app::TForm1 form(console, options.programDir);
+        if (!options.reportFile.empty())
+            form.Report = &report;
         console.SetStopHandler([&form] { form.btnStopClick(); });
         if (form.FormShow()) {
             if (!options.backupDir.empty())
@@ -110,6 +131,8 @@ int main(int argc, char **argv)
         if (!form.FormDestroy())
             status = 1;
     }
+    if (!options.reportFile.empty() && !writeReport(options.reportFile, report))
+        status = 1;
     if (console.InterruptSignal() != 0)
         return 128 + console.InterruptSignal();
     return status;

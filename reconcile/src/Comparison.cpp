@@ -21,6 +21,7 @@
 //   moved like one; the move takes the link, the file it points to stays.
 
 #include "reconcile/Checks.h"
+#include "reconcile/RunReport.h"
 
 #include "FolderPrefetch.h"
 #include "LibraryRoot.h"
@@ -159,6 +160,8 @@ private:
         const std::string relative = path.substr(state.MountPoint.size());
         if (!m_names.Contains(relative)) {
             m_surplus.push_back(relative);
+            if (ReportCheck *report = m_run.Reported())
+                report->surplus.push_back(relative);
             m_run.AddLine(relative);
             ++m_found;
             if (!outside && !m_moveIsLibrary && m_run.CurrentPreferences().MoveFiles &&
@@ -239,6 +242,8 @@ void CompareDatabaseWithDisk(Run &run)
         // examined through it.
         if (!StaysInside(fileName) || !platform::fileExists(state.MountPoint + fileName)) {
             missing.push_back(fileName);
+            if (ReportCheck *report = run.Reported())
+                report->missing.push_back(fileName);
             run.AddLine(fileName);
             ++found;
         }
@@ -258,6 +263,8 @@ void CompareDatabaseWithDisk(Run &run)
     const int64_t surplus = diskPass.walk();
     if (state.StopRequested)
         run.AddLine(kStopped);
+    if (ReportCheck *report = run.Reported())
+        report->stopped = state.StopRequested;
     if (!state.StopRequested || surplus > 0)
         run.AddLine(kFoundFiles + std::to_string(surplus));
 }

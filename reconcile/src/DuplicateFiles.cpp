@@ -1,4 +1,5 @@
 #include "reconcile/Checks.h"
+#include "reconcile/RunReport.h"
 
 #include "BookId.h"
 #include "DuplicateChecks.h"
@@ -87,6 +88,10 @@ public:
         m_run.AddLine(m_fileName + " - " + recordCount);
         m_idRead = ExtractBookId(m_run, m_fileName, FileId);
         m_run.AddLine((m_idRead ? kFileIdLine : kNoFileIdLine) + FileId);
+        if (ReportCheck *report = m_run.Reported()) {
+            report->groups.push_back({m_fileName, m_idRead, FileId, {}, {}});
+            m_report = &report->groups.back();
+        }
         ListRecords();
         if (!m_run.CurrentPreferences().DelDoubleRec)
             return;
@@ -130,6 +135,9 @@ private:
             const std::string oldId = books.FieldNamed("OLDID").AsText();
             m_run.AddLine("  " + books.FieldNamed("BOOKNAME").AsText() + kRecordIdLine + oldId);
             setPairValue(pairs, books.FieldNamed("BOOKID").AsText(), oldId);
+            if (m_report)
+                m_report->records.push_back({books.FieldNamed("BOOKID").AsText(),
+                                             books.FieldNamed("BOOKNAME").AsText(), oldId});
             if (m_idRead && oldId == FileId)
                 m_matched = true;
             books.MoveNext();
@@ -169,10 +177,19 @@ private:
 
     bool SetOldId(const std::string &bookId, const std::string &id)
     {
-        return ExecuteModification(m_run,
-                                   "update book set OLDID = " + db::SqlStringLiteral(id) +
-                                       " where bookid = " + bookId,
-                                   ErrorText);
+        const bool done = ExecuteModification(
+            m_run,
+            "update book set OLDID = " + db::SqlStringLiteral(id) + " where bookid = " + bookId,
+            ErrorText);
+        note(ReportChange::Action::Updated, bookId, id, done);
+        return done;
+    }
+
+    void note(ReportChange::Action action, const std::string &bookId, const std::string &oldId,
+              bool done)
+    {
+        if (m_report)
+            m_report->changes.push_back({action, bookId, oldId, done, done ? "" : ErrorText});
     }
 
     void DeleteOtherRecords(size_t start)
@@ -182,7 +199,9 @@ private:
             const std::string value = pairValue(pairs[i]);
             if (value == FileId)
                 continue;
-            if (DeleteBookRecord(pairName(pairs[i])))
+            const bool deleted = DeleteBookRecord(pairName(pairs[i]));
+            note(ReportChange::Action::Deleted, pairName(pairs[i]), value, deleted);
+            if (deleted)
                 m_run.AddLine(kRecordWithId + value + kDeleted);
             else
                 m_run.AddLine(kCannotDelete + value + " - " + ErrorText);
@@ -210,6 +229,7 @@ private:
     const bool m_nullName;
     bool m_idRead = false;
     bool m_matched = false;
+    ReportGroup *m_report = nullptr;
     std::string FileId;
     std::string ErrorText;
 };

@@ -1,4 +1,5 @@
 #include "reconcile/Checks.h"
+#include "reconcile/RunReport.h"
 
 #include "DuplicateChecks.h"
 
@@ -44,13 +45,19 @@ void SearchDuplicateLinks(Run &run)
         const std::string bookId = pairs.FieldNamed("BOOKID").AsText();
         const std::string autorId = pairs.FieldNamed("AUTORID").AsText();
         const std::string ids = bookId + " AUTORID=" + autorId;
-        run.AddLine("BOOKID=" + ids + " - " + pairs.FieldNamed("CNT").AsText());
+        const std::string links = pairs.FieldNamed("CNT").AsText();
+        run.AddLine("BOOKID=" + ids + " - " + links);
+        ReportLinkPair reported{bookId, autorId, links, false, false, {}};
         if (run.CurrentPreferences().DelDoubleRec) {
-            if (DeleteLinkDuplicates(run, bookId, autorId, ErrorText))
+            reported.attempted = true;
+            reported.cleaned = DeleteLinkDuplicates(run, bookId, autorId, ErrorText);
+            if (reported.cleaned)
                 run.AddLine(kCleaned + ids);
             else
-                run.AddLine(kFailed + ids + " - " + ErrorText);
+                run.AddLine(kFailed + ids + " - " + (reported.error = ErrorText));
         }
+        if (ReportCheck *report = run.Reported())
+            report->pairs.push_back(std::move(reported));
         pairs.MoveNext();
     }
     if (pairCount == 0)

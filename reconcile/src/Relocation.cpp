@@ -4,6 +4,7 @@
 #include "Sha256.h"
 
 #include "reconcile/MoveJournal.h"
+#include "reconcile/RunReport.h"
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -122,6 +123,8 @@ bool RelocateFile(const Run &run, const std::string &sourcePath, const std::stri
         target = MakeFreeName(target);
         moved = moveJournaled(run, sourcePath, target);
     }
+    if (ReportCheck *report = run.Reported())
+        report->moves.push_back({sourcePath, target, moved});
     if (!moved)
         run.AddLine(kCannotMoveFile + sourcePath + kInto + target);
     else if (logSuccess)
@@ -136,10 +139,16 @@ void RelocateFolder(const Run &run, const std::string &folderPath, bool mayMove)
         withoutSeparator.remove_suffix(1);
     const std::string target = JoinPath(run.state.MoveTo, NamePart(withoutSeparator));
     run.AddLine(folderPath + kEmptyFolder + " - " + target);
+    ReportCheck *report = run.Reported();
+    if (report)
+        report->emptyFolders.push_back(folderPath);
     if (!mayMove || !platform::folderExists(run.state.MoveTo) ||
         folderPath == run.state.MountPoint || moveFolderIsLibraryRoot(run))
         return;
-    if (!moveFolderJournaled(run, folderPath, target))
+    const bool moved = moveFolderJournaled(run, folderPath, target);
+    if (report)
+        report->moves.push_back({folderPath, target, moved});
+    if (!moved)
         run.AddLine(kCannotMoveFolder + target);
 }
 

@@ -1,6 +1,7 @@
 #include "reconcile/Run.h"
 
 #include "reconcile/MoveJournal.h"
+#include "reconcile/RunReport.h"
 
 #include "platform/UserInterface.h"
 
@@ -45,6 +46,11 @@ void Run::RunHeader(std::string_view title) const
 void Run::SetProgress(int percent) const
 {
     frontEnd.SetProgress(std::clamp(percent, 0, 100));
+}
+
+ReportCheck *Run::Reported() const
+{
+    return state.Report && !state.Report->checks.empty() ? &state.Report->checks.back() : nullptr;
 }
 
 void Run::ProcessEvents() const

@@ -54,8 +54,9 @@ TEST(CliUsage, HelpVersionAndBadUsage)
     const ProgramFolder folder;
     Result help = runCli(folder, "--help");
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("usage: dorvil-cli [--dir FOLDER] [--backup FOLDER] --run "
-                            "CHECK[,CHECK...]\n       dorvil-cli --undo JOURNAL\n"),
+    EXPECT_NE(help.out.find("usage: dorvil-cli [--dir FOLDER] [--backup FOLDER] [--report FILE]\n"
+                            "                  --run CHECK[,CHECK...]\n"
+                            "       dorvil-cli --undo JOURNAL\n"),
               std::string::npos)
         << help.out;
     Result version = runCli(folder, "--version");

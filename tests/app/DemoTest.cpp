@@ -29,6 +29,8 @@ using testing_support::readFile;
 using Result = testing_support::ProgramResult;
 using testing_support::linesOf;
 
+const fs::path kCheckReport = fs::path(__FILE__).parent_path() / "check-report.py";
+
 /// The path as one word of a shell command.
 std::string shellWord(const fs::path &path)
 {
@@ -219,6 +221,33 @@ std::vector<std::string> comparable(const std::vector<std::string> &log, const f
         kept.push_back(line);
     }
     return kept;
+}
+
+// The report of a run on the demo, which holds every kind of finding, agrees
+// with the report's shape and with the run's log; a report that differs from
+// the log in one count is caught.
+TEST_F(DemoTest, TheReportAgreesWithItsShapeAndWithTheLog)
+{
+    const fs::path folder = makeDemo("demo");
+    const fs::path report = m_root.native() / "report.json";
+    const Result result =
+        run(DORVIL_CLI, "--dir " + shellWord(folder / "manager") + " --report " +
+                            shellWord(report) + " --run compare,duplicate-files,duplicate-links");
+    ASSERT_EQ(result.status, 0) << result.err;
+    testing_support::writeFile(m_root.native() / "log.txt", result.out);
+    const std::string check = "python3 " + shellWord(kCheckReport) + " ";
+    const std::string logFile = " " + shellWord(m_root.native() / "log.txt");
+    EXPECT_EQ(std::system((check + shellWord(report) + logFile).c_str()), 0);
+
+    std::string tampered = readFile(report);
+    const size_t deleted = tampered.find("\"deleted\": ");
+    ASSERT_NE(deleted, std::string::npos);
+    tampered.insert(deleted + 11, "1");
+    testing_support::writeFile(m_root.native() / "tampered.json", tampered);
+    EXPECT_NE(
+        std::system((check + shellWord(m_root.native() / "tampered.json") + logFile + " >/dev/null")
+                        .c_str()),
+        0);
 }
 
 TEST_F(DemoTest, AReplacedOrASecondDemoGivesTheSameLog)

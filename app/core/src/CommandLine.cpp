@@ -61,6 +61,8 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments, Program 
             line.programDir = platform::programPath(std::filesystem::absolute(value()));
         else if (console && argument == "--run")
             line.checks = checkList(value());
+        else if (console && argument == "--report")
+            line.reportFile = std::filesystem::absolute(value()).string();
         else if (console && argument == "--backup")
             line.backupDir = platform::programPath(std::filesystem::absolute(value()));
         else if (console && argument == "--undo")
@@ -85,7 +87,8 @@ std::string usage(Program program)
 {
     if (program == Program::Window)
         return "usage: dorvil [--dir FOLDER]\n";
-    return "usage: dorvil-cli [--dir FOLDER] [--backup FOLDER] --run CHECK[,CHECK...]\n"
+    return "usage: dorvil-cli [--dir FOLDER] [--backup FOLDER] [--report FILE]\n"
+           "                  --run CHECK[,CHECK...]\n"
            "       dorvil-cli --undo JOURNAL\n"
            "       dorvil-cli --help | --version\n"
            "\n"
@@ -101,6 +104,9 @@ std::string usage(Program program)
            "--backup FOLDER (or [Safety] BackupBeforeChanges=1 in Dorvil.ini, into the\n"
            "manager folder) backs the catalogue up with the engine's own backup before\n"
            "a run's first deletion or update; a failed backup stops the run unchanged.\n"
+           "\n"
+           "--report FILE writes, at the end, a JSON document of what each check found\n"
+           "and did (the README describes its shape).\n"
            "\n"
            "Every move a check makes is written to a journal in the move folder,\n"
            "\"Dorvil-moves DATE TIME.txt\". --undo JOURNAL moves back every file and\n"

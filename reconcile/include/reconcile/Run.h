@@ -26,6 +26,8 @@ class TZipReader;
 namespace reconcile {
 
 class MoveJournal;
+struct ReportCheck;
+struct RunReport;
 
 /// The state a run shares with the program: set at start-up, read and changed
 /// by the checks. Folder paths end in a backslash (MoveTo once a comparison
@@ -49,6 +51,8 @@ struct RunState {
     /// or update; empty: no backup. BackedUp is set once it is made.
     std::string BackupFolder;
     bool BackedUp = false;
+    /// Where the checks note what they found and did; null: nobody asked.
+    RunReport *Report = nullptr;
 };
 
 /// The user's choices, read from the front end at the moment a check needs
@@ -116,6 +120,8 @@ struct Run {
     Preferences CurrentPreferences() const { return frontEnd.CurrentPreferences(); }
     /// Lets the front end repaint and handle pending events.
     void ProcessEvents() const;
+    /// The report entry of the running check; null when no report is kept.
+    ReportCheck *Reported() const;
     /// Runs `work`, a single call that may take longer than the window may
     /// go without events (a count over the whole catalogue), on a thread of
     /// its own while this thread goes on processing events every few

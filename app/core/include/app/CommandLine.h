@@ -16,6 +16,7 @@ struct CommandLine {
     std::vector<Check> checks; ///< from --run, in the given order
     std::string undoJournal;   ///< from --undo, in 1251: take a run's moves back instead
     std::string backupDir;     ///< from --backup, in 1251: back the catalogue up before changes
+    std::string reportFile;    ///< from --report, a native path: the run's JSON report
     bool help = false;
     bool version = false;
 };
