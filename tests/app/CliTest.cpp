@@ -779,4 +779,65 @@ TEST(CliBackup, AFailedBackupChangesNothing)
               (std::vector<std::string>{"1", "2", "3"}));
 }
 
+// The report of a small run, as a whole: what was found, what was deleted
+// and kept, and the counts.
+TEST(CliReport, HoldsWhatTheRunFoundAndDid)
+{
+    const ProgramFolder folder(std::string(kSharedFileRows) +
+                                   "insert into BOOK_AUTOR (ID, BOOKID, AUTORID) values (7, 3, 2);"
+                                   "insert into BOOK_AUTOR (ID, BOOKID, AUTORID) values (8, 3, 2);",
+                               1, "DelDoubleRec=1\r\nIdNotFound=0\r\n");
+    ASSERT_EQ(folder.failure, "");
+    testing_support::writeZip(folder.native("library/d/shared.zip"),
+                              {{"book.fb2", testing_support::fb2Document("ID-A")}});
+    const fs::path report = folder.native("report.json");
+    Result result = runCli(folder, dirOf(folder) + " --report '" + report.string() +
+                                       "' --run duplicate-files,duplicate-links");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(readFile(report), R"({
+  "checks": [
+    {
+      "check": "duplicate-files",
+      "ranToEnd": true,
+      "groups": [
+        {
+          "file": "d\\shared.zip",
+          "idRead": true,
+          "id": "ID-A",
+          "records": [
+            {"bookId": 1, "name": "", "oldId": "ID-A", "kept": true},
+            {"bookId": 2, "name": "", "oldId": "ID-B", "kept": false}
+          ],
+          "changes": [
+            {"action": "delete", "bookId": 2, "oldId": "ID-B", "done": true}
+          ]
+        }
+      ],
+      "moves": [],
+      "counts": {
+        "groups": 1,
+        "deleted": 1,
+        "updated": 0,
+        "notChanged": 0,
+        "moved": 0,
+        "notMoved": 0
+      }
+    },
+    {
+      "check": "duplicate-links",
+      "ranToEnd": true,
+      "pairs": [
+        {"bookId": 3, "autorId": 2, "links": 2, "cleaned": true}
+      ],
+      "counts": {
+        "pairs": 1,
+        "cleaned": 1,
+        "notCleaned": 0
+      }
+    }
+  ]
+}
+)");
+}
+
 } // namespace
