@@ -96,8 +96,10 @@ private:
 void writeMoves(Writer &out, const reconcile::ReportCheck &check)
 {
     out.array("moves", check.moves, [&](const reconcile::ReportMove &move) {
-        out.value("", "{\"source\": " + quoted(move.source) + ", \"target\": " +
-                          quoted(move.target) + ", \"moved\": " + boolean(move.moved) + "}");
+        out.value("",
+                  "{\"source\": " + quoted(move.source) + ", \"target\": " + quoted(move.target) +
+                      ", \"moved\": " + boolean(move.moved) +
+                      (move.moved ? std::string() : ", \"reason\": " + quoted(move.reason)) + "}");
     });
 }
 

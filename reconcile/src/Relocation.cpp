@@ -18,6 +18,8 @@ const std::string kFileMoved = platform::utf8ToAnsi("  Файл ");
 const std::string kMovedTo = platform::utf8ToAnsi(" перемещен в ");
 const std::string kEmptyFolder = platform::utf8ToAnsi(" - пустая директория. Переношу в");
 const std::string kCannotMoveFolder = platform::utf8ToAnsi("!!! Не могу перенести директорию в - ");
+// The report's reason for a move not even tried.
+const std::string kUnsafe = "no move folder to take it, or a name that would leave it";
 
 // Path pieces split at the separators the platform maps to its own. A colon
 // is not one of them: on this file system it is an ordinary character of a
@@ -124,7 +126,10 @@ bool RelocateFile(const Run &run, const std::string &sourcePath, const std::stri
         moved = moveJournaled(run, sourcePath, target);
     }
     if (ReportCheck *report = run.Reported())
-        report->moves.push_back({sourcePath, target, moved});
+        report->moves.push_back({sourcePath, target, moved,
+                                 moved  ? ""
+                                 : safe ? platform::lastErrorText()
+                                        : kUnsafe});
     if (!moved)
         run.AddLine(kCannotMoveFile + sourcePath + kInto + target);
     else if (logSuccess)
@@ -147,7 +152,8 @@ void RelocateFolder(const Run &run, const std::string &folderPath, bool mayMove)
         return;
     const bool moved = moveFolderJournaled(run, folderPath, target);
     if (report)
-        report->moves.push_back({folderPath, target, moved});
+        report->moves.push_back(
+            {folderPath, target, moved, moved ? "" : platform::lastErrorText()});
     if (!moved)
         run.AddLine(kCannotMoveFolder + target);
 }

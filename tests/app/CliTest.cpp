@@ -840,4 +840,29 @@ TEST(CliReport, HoldsWhatTheRunFoundAndDid)
 )");
 }
 
+// A move that failed is in the report with the reason, and the report of
+// the comparison agrees with its log.
+TEST(CliReport, AFailedMoveGivesItsReason)
+{
+    const ProgramFolder folder({}, 1, "MoveFiles=1\r\nSaveStructure=0\r\n");
+    ASSERT_EQ(folder.failure, "");
+    folder.write("library/x/c.zip", "c");
+    fs::create_directories(folder.native("moved/c.zip"));
+    const fs::path report = folder.native("report.json");
+    Result result =
+        runCli(folder, dirOf(folder) + " --report '" + report.string() + "' --run compare");
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::string text = readFile(report);
+    const std::string moved = programFolder(folder.native("moved"));
+    EXPECT_NE(text.find(", \"target\": \"" + testing_support::jsonEscaped(moved) +
+                        "c.zip\", \"moved\": false, \"reason\": \""),
+              std::string::npos)
+        << text;
+    testing_support::writeFile(folder.native("log.txt"), result.out);
+    EXPECT_EQ(std::system(("python3 '" + std::string(DORVIL_CHECK_REPORT) + "' '" +
+                           report.string() + "' '" + folder.native("log.txt").string() + "'")
+                              .c_str()),
+              0);
+}
+
 } // namespace

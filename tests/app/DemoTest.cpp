@@ -29,7 +29,7 @@ using testing_support::readFile;
 using Result = testing_support::ProgramResult;
 using testing_support::linesOf;
 
-const fs::path kCheckReport = fs::path(__FILE__).parent_path() / "check-report.py";
+const fs::path kCheckReport = DORVIL_CHECK_REPORT;
 
 /// The path as one word of a shell command.
 std::string shellWord(const fs::path &path)

@@ -34,6 +34,8 @@ def moves(check):
         typed(move.get('source'), str, 'move source')
         typed(move.get('target'), str, 'move target')
         typed(move.get('moved'), bool, 'move moved')
+        if move.get('moved') is False:
+            typed(move.get('reason'), str, 'move reason')
     return check.get('moves') or []
 
 

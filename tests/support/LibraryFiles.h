@@ -65,6 +65,19 @@ inline void writeZip(const std::filesystem::path &archive, const std::vector<Arc
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
+/// A text as a JSON string holds it between its quotes (backslashes and
+/// quotes escaped).
+inline std::string jsonEscaped(const std::string &text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\\' || c == '"')
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
+
 /// Whether a file is the journal a run keeps of its moves in the move folder.
 inline bool isMoveJournal(const std::filesystem::path &file)
 {

@@ -12,6 +12,7 @@ namespace reconcile {
 struct ReportMove {
     std::string source, target;
     bool moved = false;
+    std::string reason; ///< why it was not moved
 };
 
 struct ReportRecord {
