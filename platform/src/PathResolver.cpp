@@ -191,18 +191,19 @@ fs::path resolveThroughListings(std::string_view programPath, bool *absent = nul
     bool absolute = !programPath.empty() && (programPath[0] == '\\' || programPath[0] == '/');
     fs::path resolved = absolute ? fs::path("/") : fs::path();
     // A name not spelt as on disk mostly lies in a folder that is: only the
-    // last component then needs a listing.
+    // last component then needs a listing. A folder listed already (the
+    // temporary folder of the extractions, say) needs no stat to tell.
+    std::lock_guard lock(g_mutex);
     std::string_view unresolved = programPath;
     const size_t lastSeparator = programPath.find_last_of("\\/");
     if (mayBeSpeltDirectly(programPath) && lastSeparator != std::string_view::npos &&
         lastSeparator > 0) {
         std::string folder = directSpelling(programPath.substr(0, lastSeparator));
-        if (isFolder(folder)) {
+        if (g_cache.cached(folder) || isFolder(folder)) {
             resolved = std::move(folder);
             unresolved = programPath.substr(lastSeparator + 1);
         }
     }
-    std::lock_guard lock(g_mutex);
     auto parts = splitComponents(unresolved);
     for (size_t i = 0; i < parts.size(); ++i) {
         const std::string &part = parts[i];
