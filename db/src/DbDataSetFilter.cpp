@@ -4,6 +4,8 @@
 
 #include "DbDataSetFilter.h"
 
+#include "platform/Text.h"
+
 #include <optional>
 
 namespace db {
@@ -11,7 +13,7 @@ namespace {
 
 std::string trimmed(const std::string &text)
 {
-    return std::string(filter::trimFilterText(text));
+    return std::string(platform::trimBlanks(text));
 }
 
 } // namespace

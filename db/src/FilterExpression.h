@@ -52,9 +52,6 @@ public:
     virtual FilterValue fieldValue(int index) = 0;
 };
 
-/// Trims characters up to the blank at both ends, as filter texts are kept.
-std::string_view trimFilterText(std::string_view text);
-
 } // namespace filter
 
 /// A parsed filter.

@@ -70,20 +70,6 @@ std::optional<FilterFunction> functionNamed(std::string_view upperName)
 
 } // namespace
 
-namespace filter {
-
-std::string_view trimFilterText(std::string_view text)
-{
-    auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-} // namespace filter
-
 using Node = TExpressionParser::Node;
 
 // Parses by recursive descent and types each node as it is made.

@@ -293,4 +293,14 @@ bool matchesWildcards(std::string_view text, std::string_view pattern, Wildcards
     return p == pattern.size();
 }
 
+std::string_view trimBlanks(std::string_view text)
+{
+    auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
 } // namespace platform

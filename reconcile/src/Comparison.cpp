@@ -58,16 +58,6 @@ std::vector<std::string> &clearedList(std::optional<std::vector<std::string>> &l
     return *list;
 }
 
-std::string trimmed(std::string_view text)
-{
-    auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return std::string(text);
-}
-
 // An empty listing is either an empty folder or one that could not be read;
 // only the first may be reported and moved, since moving an unreadable folder
 // would take books nobody has looked at.
@@ -219,9 +209,10 @@ void CompareDatabaseWithDisk(Run &run)
     const fs::path libraryReal = CheckLibraryRoot(state.MountPoint);
 
     const std::string moveToText = run.frontEnd.MoveToText();
-    state.MoveTo = platform::folderExists(moveToText)
-                       ? platform::withTrailingBackslash(trimmed(moveToText))
-                       : std::string();
+    state.MoveTo =
+        platform::folderExists(moveToText)
+            ? platform::withTrailingBackslash(std::string(platform::trimBlanks(moveToText)))
+            : std::string();
 
     // The disk pass reads the library's folders while the database pass
     // fetches the catalogue.

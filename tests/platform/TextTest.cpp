@@ -162,3 +162,15 @@ TEST(Text, WildcardWorkStaysBounded)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Text, TrimBlanksTakesControlsAndBlanksFromBothEndsOnly)
+{
+    EXPECT_EQ(platform::trimBlanks(" \t\r\n a b \x01\x1f "), "a b");
+    EXPECT_EQ(platform::trimBlanks("\xa0x\xa0"), "\xa0x\xa0"); // 1251's no-break space stays
+    EXPECT_EQ(platform::trimBlanks("   "), "");
+    EXPECT_EQ(platform::trimBlanks(""), "");
+}
+
+} // namespace

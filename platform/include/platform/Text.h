@@ -49,4 +49,8 @@ struct Wildcards {
 /// product of the lengths at most, whatever the pattern.
 bool matchesWildcards(std::string_view text, std::string_view pattern, Wildcards wildcards);
 
+/// The text without the characters up to the blank (controls included) at
+/// both ends, as settings and filter texts are kept.
+std::string_view trimBlanks(std::string_view text);
+
 } // namespace platform

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         scanStringLiteral("'" + text, 0, end);
     } catch (const FilterError &) {
     }
-    std::string_view trimmed = trimFilterText(text);
+    std::string_view trimmed = platform::trimBlanks(text);
     if (trimmed.empty())
         return 0;
     SampleRows rows;
