@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <ostream>
 #include <set>
@@ -612,6 +613,28 @@ TEST_F(Comparison, UnreadableFolderIsNeitherReportedNorMoved)
     fs::permissions(nativeLibrary() / "locked", fs::perms::owner_all);
     EXPECT_TRUE(fs::exists(nativeLibrary() / "locked/book.zip"));
     EXPECT_TRUE(tree(nativeMoved()).empty());
+}
+
+// A hundred thousand files in one folder: every one is listed once, in the
+// listing's name order, and the folder's books are all still there.
+TEST_F(Comparison, AHundredThousandFilesInOneFolder)
+{
+    constexpr int kFiles = 100000;
+    fs::create_directories(nativeLibrary() / "big");
+    for (int i = 0; i < kFiles; ++i)
+        std::ofstream(nativeLibrary() / "big" / ("b" + std::to_string(i) + ".zip"));
+    m_frontEnd.preferences.MoveFiles = false;
+    const Lines log = compare();
+    ASSERT_EQ(log.size(), size_t(kFiles) + 5);
+    EXPECT_EQ(log.back(), ansi(kFound + std::to_string(kFiles)));
+    const std::vector<std::string> listed(log.begin() + 4, log.end() - 1);
+    EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()).size(), size_t(kFiles));
+    EXPECT_TRUE(std::is_sorted(listed.begin(), listed.end(), [](const auto &a, const auto &b) {
+        return platform::compareTextInsensitive(a, b) < 0;
+    }));
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(nativeLibrary() / "big"), fs::directory_iterator()),
+        kFiles);
 }
 
 TEST_F(Comparison, TreeDeeperThanAHundredLevels)
