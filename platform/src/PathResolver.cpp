@@ -38,6 +38,15 @@ struct Listing {
         return std::equal_range(byFolded.begin(), byFolded.end(), folded, FoldedOrder{});
     }
 
+    /// The entry of exactly this native name, or the end.
+    std::vector<ListedName>::const_iterator find(const ListedName &entry) const
+    {
+        auto [first, last] = candidates(entry.folded);
+        auto found = std::find_if(
+            first, last, [&](const ListedName &item) { return item.native == entry.native; });
+        return found != last ? found : byFolded.end();
+    }
+
     struct FoldedOrder {
         bool operator()(const ListedName &a, const std::string &b) const { return a.folded < b; }
         bool operator()(const std::string &a, const ListedName &b) const { return a < b.folded; }
@@ -47,6 +56,14 @@ struct Listing {
         }
     };
 };
+
+ListedName listedEntry(std::string native)
+{
+    ListedName entry;
+    entry.folded = upperAnsi(listedName(native, entry.lossy));
+    entry.native = std::move(native);
+    return entry;
+}
 
 std::unique_ptr<Listing> readListing(const fs::path &folder)
 {
@@ -58,9 +75,7 @@ std::unique_ptr<Listing> readListing(const fs::path &folder)
         std::string native = entry->d_name;
         if (native == "." || native == "..")
             continue;
-        bool lossy = false;
-        std::string folded = upperAnsi(listedName(native, lossy));
-        listing->byFolded.push_back({std::move(folded), std::move(native), lossy});
+        listing->byFolded.push_back(listedEntry(std::move(native)));
     }
     std::sort(listing->byFolded.begin(), listing->byFolded.end(), Listing::FoldedOrder{});
     return listing;
@@ -275,30 +290,21 @@ void folderChanged(const fs::path &nativeFolder)
 void entryAdded(const fs::path &nativeEntry)
 {
     std::lock_guard lock(g_mutex);
-    Listing *listing = g_cache.cached(nativeEntry.parent_path());
-    if (!listing)
-        return;
-    bool lossy = false;
-    std::string native = nativeEntry.filename().native();
-    std::string folded = upperAnsi(listedName(native, lossy));
-    auto [first, last] = listing->candidates(folded);
-    if (std::none_of(first, last, [&](const ListedName &item) { return item.native == native; }))
-        listing->byFolded.insert(last, {std::move(folded), std::move(native), lossy});
+    if (Listing *listing = g_cache.cached(nativeEntry.parent_path())) {
+        ListedName entry = listedEntry(nativeEntry.filename().native());
+        if (listing->find(entry) == listing->byFolded.end())
+            listing->byFolded.insert(listing->candidates(entry.folded).second, std::move(entry));
+    }
 }
 
 void entryRemoved(const fs::path &nativeEntry)
 {
     std::lock_guard lock(g_mutex);
-    Listing *listing = g_cache.cached(nativeEntry.parent_path());
-    if (!listing)
-        return;
-    bool lossy = false;
-    const std::string native = nativeEntry.filename().native();
-    auto [first, last] = listing->candidates(upperAnsi(listedName(native, lossy)));
-    auto found =
-        std::find_if(first, last, [&](const ListedName &item) { return item.native == native; });
-    if (found != last)
-        listing->byFolded.erase(found);
+    if (Listing *listing = g_cache.cached(nativeEntry.parent_path())) {
+        auto found = listing->find(listedEntry(nativeEntry.filename().native()));
+        if (found != listing->byFolded.end())
+            listing->byFolded.erase(found);
+    }
 }
 
 void folderTreeChanged(const fs::path &nativeFolder)

@@ -1,8 +1,8 @@
 #include "reconcile/MoveJournal.h"
 
+#include "FileDigest.h"
 #include "LibraryRoot.h"
 #include "Relocation.h"
-#include "Sha256.h"
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -26,13 +26,6 @@ std::vector<std::string> fieldsOf(const std::string &line)
             return fields;
         start = tab + 1;
     }
-}
-
-std::string withoutSeparator(std::string path)
-{
-    while (path.size() > 1 && (path.back() == '\\' || path.back() == '/'))
-        path.pop_back();
-    return path;
 }
 
 struct Entry {
@@ -99,11 +92,11 @@ void removeEmptyFoldersUpTo(std::string folder, const std::string &moveTo)
         if (!real || *real == *top || !IsAtOrBelow(*real, *top) ||
             !platform::listFolder(folder).empty() || !platform::deleteEmptyFolder(folder))
             return;
-        folder = std::string(FolderPart(withoutSeparator(folder)));
+        folder = std::string(FolderPart(WithoutEndSeparators(folder)));
     }
 }
 
-bool hasEntry(const std::string &path)
+bool hasEntry(std::string_view path)
 {
     return platform::fileExists(path) || platform::folderExists(path);
 }
@@ -112,7 +105,7 @@ bool hasEntry(const std::string &path)
 // someone removed them since.
 bool makeParent(const std::string &source)
 {
-    const std::string parent(FolderPart(withoutSeparator(source)));
+    const std::string parent(FolderPart(WithoutEndSeparators(source)));
     return parent.empty() || platform::folderExists(parent) || platform::createFolders(parent);
 }
 
@@ -200,7 +193,6 @@ UndoReport UndoMoves(const std::string &journal)
                 continue;
             }
         } else {
-            const std::optional<FileDigest> now = DigestOfFile(entry->target);
             if (!platform::fileExists(entry->target)) {
                 const std::optional<FileDigest> there = DigestOfFile(entry->source);
                 if (there && there->size == entry->size && there->sha256 == entry->sha256)
@@ -209,19 +201,21 @@ UndoReport UndoMoves(const std::string &journal)
                     refuse(*entry, "the moved file is no longer at " + target);
                 continue;
             }
+            const std::optional<FileDigest> now = DigestOfFile(entry->target);
             if (!now || now->size != entry->size || now->sha256 != entry->sha256) {
                 refuse(*entry, target + " has changed since it was moved");
                 continue;
             }
         }
-        if (hasEntry(withoutSeparator(entry->source))) {
+        if (hasEntry(WithoutEndSeparators(entry->source))) {
             refuse(*entry, "its place is taken");
             continue;
         }
-        const bool moved = makeParent(entry->source) &&
-                           (entry->folder ? platform::moveFolder(withoutSeparator(entry->target),
-                                                                 withoutSeparator(entry->source))
-                                          : platform::moveFile(entry->target, entry->source));
+        const bool moved =
+            makeParent(entry->source) &&
+            (entry->folder ? platform::moveFolder(WithoutEndSeparators(entry->target),
+                                                  WithoutEndSeparators(entry->source))
+                           : platform::moveFile(entry->target, entry->source));
         if (!moved) {
             refuse(*entry,
                    "cannot move it back: " + platform::ansiToUtf8(platform::lastErrorText()));
@@ -229,7 +223,8 @@ UndoReport UndoMoves(const std::string &journal)
         }
         report.lines.push_back("restored: " + platform::ansiToUtf8(entry->source));
         ++report.restored;
-        removeEmptyFoldersUpTo(std::string(FolderPart(withoutSeparator(entry->target))), moveTo);
+        removeEmptyFoldersUpTo(std::string(FolderPart(WithoutEndSeparators(entry->target))),
+                               moveTo);
     }
     return report;
 }

@@ -1,7 +1,7 @@
 #include "Relocation.h"
 
+#include "FileDigest.h"
 #include "LibraryRoot.h"
-#include "Sha256.h"
 
 #include "reconcile/MoveJournal.h"
 #include "reconcile/RunReport.h"
@@ -94,6 +94,13 @@ std::string_view NamePart(std::string_view path)
     return path.substr(pieceSplit(path));
 }
 
+std::string_view WithoutEndSeparators(std::string_view path)
+{
+    while (path.size() > 1 && isSeparator(path.back()))
+        path.remove_suffix(1);
+    return path;
+}
+
 std::string MakeFreeName(const std::string &target)
 {
     if (!platform::fileExists(target))
@@ -139,10 +146,8 @@ bool RelocateFile(const Run &run, const std::string &sourcePath, const std::stri
 
 void RelocateFolder(const Run &run, const std::string &folderPath, bool mayMove)
 {
-    std::string_view withoutSeparator = folderPath;
-    while (!withoutSeparator.empty() && isSeparator(withoutSeparator.back()))
-        withoutSeparator.remove_suffix(1);
-    const std::string target = JoinPath(run.state.MoveTo, NamePart(withoutSeparator));
+    const std::string target =
+        JoinPath(run.state.MoveTo, NamePart(WithoutEndSeparators(folderPath)));
     run.AddLine(folderPath + kEmptyFolder + " - " + target);
     ReportCheck *report = run.Reported();
     if (report)

@@ -35,5 +35,7 @@ uint64_t FilesInside(const std::string &folder);
 std::string_view FolderPart(std::string_view path);
 /// Everything after the last separator.
 std::string_view NamePart(std::string_view path);
+/// The path without the separators it ends in (a root keeps its own).
+std::string_view WithoutEndSeparators(std::string_view path);
 
 } // namespace reconcile

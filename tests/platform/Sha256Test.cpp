@@ -1,4 +1,4 @@
-#include "Sha256.h"
+#include "platform/Sha256.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ TEST(Sha256, KnownDigestsWhateverThePieces)
     };
     for (const auto &row : known) {
         for (size_t piece : {size_t(1), size_t(63), size_t(64), size_t(1000)}) {
-            reconcile::Sha256 sha;
+            platform::Sha256 sha;
             for (size_t at = 0; at < row.text.size(); at += piece)
                 sha.Update(row.text.data() + at, std::min(piece, row.text.size() - at));
             EXPECT_EQ(sha.HexDigest(), row.digest) << row.text.size() << " bytes by " << piece;
