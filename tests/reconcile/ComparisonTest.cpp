@@ -3,6 +3,7 @@
 #include "NameList.h"
 
 #include "FileContents.h"
+#include "FilePermissions.h"
 #include "LibraryFiles.h"
 #include "RunFixture.h"
 
@@ -66,7 +67,8 @@ protected:
     Lines compare(bool filesStay = true)
     {
         openBooks();
-        const std::multiset<std::string> before = contents();
+        const std::multiset<std::string> before =
+            filesStay ? contents() : std::multiset<std::string>{};
         m_frontEnd.lines.clear();
         reconcile::Run current = run();
         reconcile::CompareDatabaseWithDisk(current);
@@ -601,19 +603,85 @@ TEST_F(Comparison, NamesCodePage1251CannotSpellAreListedButNeverMoved)
     EXPECT_TRUE(fs::exists(nativeLibrary() / "y/\u4e2d/b.zip"));
 }
 
-TEST_F(Comparison, UnreadableFolderIsNeitherReportedNorMoved)
+// Permissions the program meets in a user's library, as they bind a user
+// (root included: the test drops what overrides them). Each permission is
+// restored before the files are compared.
+struct PermissionCase {
+    const char *name;
+    const char *folder; ///< below the test folder, whose permission is changed
+    fs::perms permission;
+    std::vector<std::string> log;
+};
+
+std::ostream &operator<<(std::ostream &out, const PermissionCase &row)
 {
-    file("locked/book.zip");
-    fs::permissions(nativeLibrary() / "locked", fs::perms::none);
-    std::error_code error;
-    fs::directory_iterator probe(nativeLibrary() / "locked", error);
-    if (!error)
-        GTEST_SKIP() << "permissions do not bind this user";
-    EXPECT_EQ(compare(false), expected({kMissing, kFound + "0", "", kSurplus, kFound + "0"}));
-    fs::permissions(nativeLibrary() / "locked", fs::perms::owner_all);
-    EXPECT_TRUE(fs::exists(nativeLibrary() / "locked/book.zip"));
-    EXPECT_TRUE(tree(nativeMoved()).empty());
+    return out << row.name;
 }
+
+class ComparisonPermissions : public Comparison,
+                              public testing::WithParamInterface<PermissionCase> {};
+
+TEST_P(ComparisonPermissions, LeaveEveryFileWhereItIs)
+{
+    const PermissionCase &row = GetParam();
+    file("locked/book.zip");
+    file("free/other.zip");
+    const fs::path changed = m_root.native() / row.folder;
+    Lines log;
+    {
+        const testing_support::FilePermissionsBind binding;
+        fs::permissions(changed, row.permission);
+        const std::multiset<std::string> before = [&] {
+            fs::permissions(changed, fs::perms::owner_all);
+            auto files = contents();
+            fs::permissions(changed, row.permission);
+            return files;
+        }();
+        log = compare(false);
+        fs::permissions(changed, fs::perms::owner_all);
+        EXPECT_EQ(contents(), before) << "a file was lost or duplicated";
+    }
+    EXPECT_EQ(log, expected(row.log));
+    EXPECT_EQ(readFile(nativeLibrary() / "locked/book.zip"), "locked/book.zip");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Library, ComparisonPermissions,
+    testing::Values(
+        // Neither listed nor entered, listed but not entered, entered but
+        // not listed: the folder's files are not reported and stay.
+        PermissionCase{"FolderNeitherListedNorEntered",
+                       "library/locked",
+                       fs::perms::none,
+                       {kMissing, kFound + "0", "", kSurplus, "free\\other.zip", kFound + "1"}},
+        PermissionCase{"FolderListedButNotEntered",
+                       "library/locked",
+                       fs::perms::owner_read,
+                       {kMissing, kFound + "0", "", kSurplus, "free\\other.zip", kFound + "1"}},
+        PermissionCase{"FolderEnteredButNotListed",
+                       "library/locked",
+                       fs::perms::owner_exec,
+                       {kMissing, kFound + "0", "", kSurplus, "free\\other.zip", kFound + "1"}},
+        // A surplus file in a folder that may not change cannot be moved.
+        PermissionCase{"SurplusFileThatCannotBeMoved",
+                       "library/locked",
+                       fs::perms::owner_read | fs::perms::owner_exec,
+                       {kMissing, kFound + "0", "", kSurplus, "free\\other.zip", "locked\\book.zip",
+                        "!!!! Не могу перенести файл {lib}locked\\book.zip в "
+                        "{moved}locked\\book.zip",
+                        kFound + "2"}},
+        // A read-only move folder takes no file at all.
+        PermissionCase{"ReadOnlyMoveFolder",
+                       "moved",
+                       fs::perms::owner_read | fs::perms::owner_exec,
+                       {kMissing, kFound + "0", "", kSurplus, "free\\other.zip",
+                        "!!!! Не могу перенести файл {lib}free\\other.zip в "
+                        "{moved}free\\other.zip",
+                        "locked\\book.zip",
+                        "!!!! Не могу перенести файл {lib}locked\\book.zip в "
+                        "{moved}locked\\book.zip",
+                        kFound + "2"}}),
+    [](const testing::TestParamInfo<PermissionCase> &row) { return row.param.name; });
 
 // A hundred thousand files in one folder: every one is listed once, in the
 // listing's name order, and the folder's books are all still there.
