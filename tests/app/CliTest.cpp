@@ -130,6 +130,29 @@ INSTANTIATE_TEST_SUITE_P(
                                         }}),
     [](const testing::TestParamInfo<UnopenableCatalogue> &row) { return row.param.name; });
 
+// The embedded engine of another program holds the catalogue: the file and
+// the engine's refusal are named, no check runs, no file moves.
+TEST(CliStartUp, ACatalogueHeldByAnotherProgramIsNamedAndNothingRuns)
+{
+    const ProgramFolder folder;
+    ASSERT_EQ(folder.failure, "");
+    folder.write("library/a/book.zip", "book");
+    db::TComponent owner(nullptr, "Other");
+    db::TDbDatabase holder(&owner, "Database");
+    holder.SetDBName(folder.native("catalogue.fdb").string());
+    holder.SetDBParams({"user_name=SYSDBA", "password=testpass"});
+    holder.SetConnected(true);
+
+    Result result = runCli(folder, dirOf(folder) + " --run compare");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("catalogue.fdb"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("Database already opened with engine instance"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(readFile(folder.native("library/a/book.zip")), "book");
+    EXPECT_TRUE(fs::is_empty(folder.native("moved")));
+}
+
 TEST(CliRun, LogGoesToStandardOutputInUtf8AndToLastLogIn1251)
 {
     const ProgramFolder folder("insert into BOOK_AUTOR (ID, BOOKID, AUTORID) values (7, 1, 2);"
@@ -362,51 +385,25 @@ const char *const kManyMissingBooks =
     "end^"
     "set term ;^";
 
-struct Interrupted {
-    int status = -1;
-    std::string out;
-};
-
 // Starts dorvil-cli, interrupts it once `cue` shows on its standard output,
 // and reads what it writes until it ends.
-Interrupted interruptCli(const ProgramFolder &folder, const std::string &cue)
+Result interruptCli(const ProgramFolder &folder, const std::string &cue)
 {
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0)
-        return {};
-    const std::string dir = folder.native("manager").string();
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(pipeEnds[1], STDOUT_FILENO);
-        close(pipeEnds[0]);
-        close(pipeEnds[1]);
-        execl(DORVIL_CLI, DORVIL_CLI, "--dir", dir.c_str(), "--run", "compare,duplicate-links",
-              static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    close(pipeEnds[1]);
-    Interrupted result;
     bool sent = false;
-    char buffer[4096];
-    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
-        result.out.append(buffer, static_cast<size_t>(got));
-        if (!sent && result.out.find(cue) != std::string::npos) {
-            kill(child, SIGINT);
-            sent = true;
-        }
-    }
-    close(pipeEnds[0]);
-    int raw = 0;
-    waitpid(child, &raw, 0);
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return result;
+    return testing_support::runProgramWatched(
+        DORVIL_CLI,
+        {"--dir", folder.native("manager").string(), "--run", "compare,duplicate-links"},
+        folder.native(), [&](const std::string &out, pid_t cli) {
+            if (!sent && out.find(cue) != std::string::npos)
+                sent = kill(cli, SIGINT) == 0;
+        });
 }
 
 TEST(CliInterrupt, TheFirstStopsTheRunAsStopDoesAndTheLogAndSettingsAreSaved)
 {
     const ProgramFolder folder(kManyMissingBooks);
     ASSERT_EQ(folder.failure, "");
-    const Interrupted run = interruptCli(folder, "gone\\1.zip");
+    const Result run = interruptCli(folder, "gone\\1.zip");
     EXPECT_EQ(run.status, 128 + SIGINT);
     const std::vector<std::string> out = linesOf(run.out);
     ASSERT_NE(std::find(out.begin(), out.end(), "Поиск прерван"), out.end()) << run.out;

@@ -6,10 +6,13 @@
 #include "LibraryFiles.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -30,6 +33,48 @@ inline ProgramResult runProgram(const std::filesystem::path &program, const std:
     const int raw = std::system(command.c_str());
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     result.out = readFile(out);
+    result.err = readFile(err);
+    return result;
+}
+
+/// Runs `program` with `arguments` and reads its standard output while it
+/// runs: after each read, `watch` gets all of it so far and the program's
+/// process id, to act on the program at a point of its output. Standard
+/// error goes to a file in `scratch`.
+inline ProgramResult
+runProgramWatched(const std::filesystem::path &program, const std::vector<std::string> &arguments,
+                  const std::filesystem::path &scratch,
+                  const std::function<void(const std::string &out, pid_t program)> &watch)
+{
+    const std::filesystem::path err = scratch / "stderr.txt";
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeEnds[1], STDOUT_FILENO);
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+        if (!freopen(err.c_str(), "w", stderr))
+            _exit(127);
+        std::vector<char *> argv{const_cast<char *>(program.c_str())};
+        for (const std::string &argument : arguments)
+            argv.push_back(const_cast<char *>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(pipeEnds[1]);
+    ProgramResult result;
+    char buffer[4096];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
+        result.out.append(buffer, static_cast<size_t>(got));
+        watch(result.out, child);
+    }
+    close(pipeEnds[0]);
+    int raw = 0;
+    waitpid(child, &raw, 0);
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     result.err = readFile(err);
     return result;
 }

@@ -79,15 +79,16 @@ inline std::string makeDatabase(const std::filesystem::path &file, int dialect, 
 
 /// The values a query gives, read by isql without headings: every value of
 /// every row, in order, blanks around each removed. "isql failed: ..." when
-/// it fails.
-inline std::vector<std::string> queryValues(const std::filesystem::path &file,
-                                            const std::string &sql)
+/// it fails. The database is a file or a server's connect string; isql's
+/// script and output go beside `scratch`.
+inline std::vector<std::string> queryValues(const std::string &database, const std::string &sql,
+                                            const std::filesystem::path &scratch)
 {
-    const std::filesystem::path script = file.string() + ".query.sql";
-    const std::filesystem::path output = file.string() + ".query.out";
+    const std::filesystem::path script = scratch.string() + ".query.sql";
+    const std::filesystem::path output = scratch.string() + ".query.out";
     {
         std::ofstream out(script, std::ios::binary);
-        out << "CONNECT '" << file.string() << "' USER 'SYSDBA' PASSWORD 'testpass';\n"
+        out << "CONNECT '" << database << "' USER 'SYSDBA' PASSWORD 'testpass';\n"
             << "SET HEADING OFF;\n"
             << sql << ";\n";
     }
@@ -101,6 +102,13 @@ inline std::vector<std::string> queryValues(const std::filesystem::path &file,
     for (std::string value; said >> value;)
         values.push_back(value);
     return values;
+}
+
+/// The values a query gives on a database file.
+inline std::vector<std::string> queryValues(const std::filesystem::path &file,
+                                            const std::string &sql)
+{
+    return queryValues(file.string(), sql, file);
 }
 
 /// makeDatabase that fails the test when isql fails.
