@@ -5,15 +5,25 @@
 // LoopbackServer tests use, so ctest runs no two of them at once.
 
 #include "FileContents.h"
+#include "FilePermissions.h"
+#include "LibraryFiles.h"
 #include "ProgramFolder.h"
 #include "RunProgram.h"
 #include "TestDatabase.h"
 
 #include <gtest/gtest.h>
 
+#include "db/DbDatabase.h"
+#include "db/DbQuery.h"
+
 #include <pwd.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include <fstream>
 #include <ostream>
@@ -211,6 +221,108 @@ INSTANTIATE_TEST_SUITE_P(
         std::erase(name, '-');
         return name;
     });
+
+// Several faults in one duplicate-file run: another program holds a record
+// the check deletes, the temporary folder is full, the move folder is
+// read-only, and the user interrupts. Each is reported where it happens,
+// the check runs to its end (it ignores Stop), and nothing is lost.
+TEST(LoopbackServer, DuplicateFilesUnderSeveralFaultsAtOnceLoseNothing)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "a full temporary folder needs root to mount a small tmpfs";
+    const ServerCatalogueFolder catalogue;
+    ASSERT_EQ(catalogue.failure, "");
+    const ProgramFolder folder({}, 1, "DelDoubleRec=1\r\nIdNotFound=2\r\nMoveNotFound=1\r\n");
+    const fs::path scratch = folder.native("server-catalogue");
+    ASSERT_EQ(testing_support::detail::runIsql(
+                  catalogue.database(), 3, true,
+                  "insert into BOOK (BOOKID, FILENAME, OLDID, BOOKNAME) values (1, "
+                  "'a\\held.zip', 'ID-A', 'Book 1');"
+                  "insert into BOOK (BOOKID, FILENAME, OLDID, BOOKNAME) values (2, "
+                  "'a\\held.zip', 'ID-X', 'Book 2');"
+                  "insert into BOOK (BOOKID, FILENAME, OLDID, BOOKNAME) values (3, "
+                  "'b\\big.zip', 'ID-B', 'Book 3');"
+                  "insert into BOOK (BOOKID, FILENAME, OLDID, BOOKNAME) values (4, "
+                  "'b\\big.zip', 'ID-Y', 'Book 4');",
+                  scratch),
+              "");
+    folder.writeManagerSettings(1, catalogue.database());
+    ASSERT_NO_FATAL_FAILURE(testing_support::writeZip(
+        folder.native("library/a/held.zip"), {{"book.fb2", testing_support::fb2Document("ID-A")}}));
+    std::string big = testing_support::fb2Document("ID-B");
+    for (int i = 0; big.size() < 400000; ++i)
+        big += "<p>line " + std::to_string(i) + " of the book</p>\r\n";
+    ASSERT_NO_FATAL_FAILURE(
+        testing_support::writeZip(folder.native("library/b/big.zip"), {{"book.fb2", big}}));
+    const auto files = [&] {
+        return testing_support::fileContents({folder.native("library"), folder.native("moved")});
+    };
+    const auto before = files();
+
+    db::TComponent owner(nullptr, "Other");
+    db::TDbDatabase connection(&owner, "Database");
+    db::TDbTransaction transaction(&owner, "Transaction");
+    connection.SetSQLDialect(3);
+    connection.SetDefaultTransaction(&transaction);
+    transaction.SetDefaultDatabase(&connection);
+    connection.SetDBName(catalogue.database());
+    connection.SetDBParams({"user_name=SYSDBA", "password=testpass"});
+    connection.SetConnected(true);
+    transaction.StartTransaction();
+    db::TDbQuery hold(&owner, "Hold");
+    hold.SetDatabase(&connection);
+    hold.SetTransaction(&transaction);
+    hold.SQL().SetText("update BOOK set OLDID = OLDID where BOOKID = 2");
+    hold.ExecQuery();
+
+    const fs::path temporary = folder.native("systemp");
+    ASSERT_EQ(mount("tmpfs", temporary.c_str(), "tmpfs", 0, "size=64k"), 0) << std::strerror(errno);
+    fs::permissions(folder.native("moved"), fs::perms::owner_read | fs::perms::owner_exec);
+    bool interrupted = false;
+    const testing_support::ProgramResult run = testing_support::runProgramWatched(
+        DORVIL_CLI, {"--dir", folder.native("manager").string(), "--run", "duplicate-files"},
+        folder.native(),
+        [&](const std::string &out, pid_t cli) {
+            if (!interrupted && out.find("a\\held.zip - 2") != std::string::npos)
+                interrupted = kill(cli, SIGINT) == 0;
+        },
+        testing_support::dropOverridingCapabilitiesForGood);
+    std::vector<std::string> leftInTemporary;
+    for (const auto &entry : fs::recursive_directory_iterator(temporary))
+        if (!entry.is_directory())
+            leftInTemporary.push_back(entry.path().string());
+    umount(temporary.c_str());
+    fs::permissions(folder.native("moved"), fs::perms::owner_all);
+    transaction.Rollback();
+
+    EXPECT_TRUE(interrupted) << run.out;
+    EXPECT_EQ(run.status, 128 + SIGINT) << run.err;
+    const std::vector<std::string> log = testing_support::linesOf(run.out);
+    const auto logged = [&](const std::string &start) {
+        return std::find_if(log.begin(), log.end(),
+                            [&](const std::string &line) { return line.starts_with(start); });
+    };
+    ASSERT_NE(logged("  fb2 file id - ID-A"), log.end()) << run.out;
+    const auto refused = logged("  !!!!Не могу удалить запись с ID ! ID-X - ");
+    ASSERT_NE(refused, log.end()) << run.out;
+    EXPECT_NE(run.out.find("concurrent update"), std::string::npos) << run.out;
+    EXPECT_NE(logged("  !!!! не могу извлечь ID fb2 файла! - Cant write uncompressed file"),
+              log.end())
+        << run.out;
+    EXPECT_NE(logged("  Запись с ID ID-B удалена"), log.end()) << run.out;
+    EXPECT_NE(logged("  Запись с ID ID-Y удалена"), log.end()) << run.out;
+    const auto moveFailed = logged("!!!! Не могу перенести файл ");
+    ASSERT_NE(moveFailed, log.end()) << run.out;
+    EXPECT_NE(moveFailed->find("big.zip"), std::string::npos) << *moveFailed;
+    EXPECT_EQ(log.back(), "Найдено дублей -2");
+
+    EXPECT_EQ(leftInTemporary, std::vector<std::string>{});
+    EXPECT_EQ(files(), before);
+    EXPECT_EQ(testing_support::queryValues(catalogue.database(),
+                                           "select BOOKID from BOOK order by BOOKID", scratch),
+              (std::vector<std::string>{"1", "2"}));
+    EXPECT_TRUE(fs::exists(folder.native("manager/last.log")));
+}
 
 TEST(LoopbackServer, AWrongPasswordEndsTheRunWithTheServersMessage)
 {

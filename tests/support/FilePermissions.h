@@ -4,8 +4,11 @@
 // override them, so a test drops those while it needs the checks.
 
 #include <linux/capability.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+#include <initializer_list>
 
 namespace testing_support {
 
@@ -13,6 +16,9 @@ namespace testing_support {
 /// set for the scope and gives them back at its end (the permitted set keeps
 /// them). Capabilities belong to a thread: threads started in the scope
 /// inherit the lowered set, threads started before keep theirs.
+inline constexpr std::initializer_list<int> kOverridingCapabilities = {
+    CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER};
+
 class FilePermissionsBind {
 public:
     FilePermissionsBind()
@@ -21,7 +27,7 @@ public:
         if (syscall(SYS_capget, &m_header, m_saved) != 0)
             return;
         __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
-        for (int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER})
+        for (int capability : kOverridingCapabilities)
             lowered[capability / 32].effective &= ~(1u << (capability % 32));
         m_lowered = syscall(SYS_capset, &m_header, lowered) == 0;
     }
@@ -38,5 +44,14 @@ private:
     __user_cap_data_struct m_saved[2]{};
     bool m_lowered = false;
 };
+
+/// For a child process about to start a program: takes the overriding
+/// capabilities out of its bounding set, so that the program (root or not)
+/// never has them.
+inline void dropOverridingCapabilitiesForGood()
+{
+    for (int capability : kOverridingCapabilities)
+        prctl(PR_CAPBSET_DROP, capability, 0, 0, 0);
+}
 
 } // namespace testing_support

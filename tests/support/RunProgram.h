@@ -40,11 +40,13 @@ inline ProgramResult runProgram(const std::filesystem::path &program, const std:
 /// Runs `program` with `arguments` and reads its standard output while it
 /// runs: after each read, `watch` gets all of it so far and the program's
 /// process id, to act on the program at a point of its output. Standard
-/// error goes to a file in `scratch`.
+/// error goes to a file in `scratch`. `beforeStart` runs in the child
+/// process just before the program starts.
 inline ProgramResult
 runProgramWatched(const std::filesystem::path &program, const std::vector<std::string> &arguments,
                   const std::filesystem::path &scratch,
-                  const std::function<void(const std::string &out, pid_t program)> &watch)
+                  const std::function<void(const std::string &out, pid_t program)> &watch,
+                  void (*beforeStart)() = nullptr)
 {
     const std::filesystem::path err = scratch / "stderr.txt";
     int pipeEnds[2];
@@ -61,6 +63,8 @@ runProgramWatched(const std::filesystem::path &program, const std::vector<std::s
         for (const std::string &argument : arguments)
             argv.push_back(const_cast<char *>(argument.c_str()));
         argv.push_back(nullptr);
+        if (beforeStart)
+            beforeStart();
         execv(program.c_str(), argv.data());
         _exit(127);
     }
