@@ -63,6 +63,11 @@ platform::DateTime wholeSeconds(platform::DateTime when)
 
 platform::DateTime dateTimeOf(double days)
 {
+    // Dates run from 1 January of year 1 to 31 December 9999; any other day
+    // count (a NaN included) names no date.
+    constexpr double kFirstDay = -693593, kDayAfterLast = 2958466;
+    if (!(days >= kFirstDay && days < kDayAfterLast))
+        cannotConvert("Double", "Date");
     double whole = std::floor(days);
     platform::DateTime when = values::DateOfDaysSince1899(int64_t(whole));
     int seconds = int(std::lround((days - whole) * 86400.0));
