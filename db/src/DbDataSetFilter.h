@@ -49,6 +49,7 @@ public:
     EqualityIndex(const TDbDataSet &dataSet, int field) : m_field(field)
     {
         const TField &indexed = dataSet.Field(field);
+        m_rows.reserve(size_t(dataSet.FetchedCount()));
         for (int row = 0; row < dataSet.FetchedCount(); ++row) {
             TFieldValue value = indexed.ValueAt(row);
             if (auto text = std::get_if<std::string>(&value))

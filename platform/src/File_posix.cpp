@@ -111,6 +111,17 @@ std::optional<uint64_t> File::size() const
     return uint64_t(info.st_size);
 }
 
+std::optional<FileStamp> File::stamp() const
+{
+    struct stat info;
+    if (fstat(m_fd, &info) != 0) {
+        detail::failWithErrno();
+        return std::nullopt;
+    }
+    return FileStamp{uint64_t(info.st_size),
+                     int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
 bool File::resize(uint64_t size)
 {
     if (ftruncate(m_fd, off_t(size)) != 0)

@@ -37,10 +37,11 @@ bool isFb2Document(const std::string &entryFileName)
 }
 
 // The reader keeps an entry's read-only attribute, and it would neither
-// replace nor let anyone delete such a copy, so the attribute goes first.
+// replace nor let anyone delete such a copy, so the attribute goes first
+// when it is in the way.
 void discardDocument(const std::string &path)
 {
-    if (!platform::fileExists(path) || platform::deleteFile(path))
+    if (platform::deleteFile(path) || !platform::fileExists(path))
         return;
     platform::setReadOnly(path, false);
     platform::deleteFile(path);
@@ -133,7 +134,8 @@ bool ExtractBookId(const Run &run, const std::string &fileName, std::string &Fil
             reader.SetEntrySelected(selected, true);
             // A copy left by an earlier run could be read-only and block
             // the extraction.
-            discardDocument(document);
+            if (platform::fileExists(document))
+                discardDocument(document);
             if (reader.ExtractSelected() != 1) {
                 FileId = kUnzipError;
             } else {

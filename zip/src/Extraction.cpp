@@ -27,6 +27,9 @@ constexpr int kUnknownMethodMessageId = 197;
 // The output file is sized up front to save the file system work, but
 // never beyond this: entry sizes come from the archive and may lie.
 constexpr uint64_t kLargestPresize = 64 * 1024 * 1024;
+// Below this a file system gains nothing from knowing the size up front,
+// and the two size changes would cost more than they spare.
+constexpr uint64_t kSmallestPresize = 1024 * 1024;
 
 int percent(uint64_t done, uint64_t total)
 {
@@ -76,13 +79,15 @@ bool startsWithInsensitive(const std::string &text, const std::string &prefix)
            platform::sameTextInsensitive(std::string_view(text).substr(0, prefix.size()), prefix);
 }
 
-} // namespace
-
+// A file's time as the archive records keep it (the date in the high
+// half); 0 when it cannot be read.
 uint32_t fileDosDateTime(std::string_view path)
 {
     std::optional<platform::DosDateTime> when = platform::fileDosTime(path);
     return when ? (uint32_t(when->date) << 16) | when->time : 0;
 }
+
+} // namespace
 
 Extraction::Extraction(OpenArchive &archive, TSortedEntries &entries,
                        const ExtractionOptions &options, const TZipReaderEvents &events,
@@ -176,7 +181,8 @@ void Extraction::extractEntry(int index)
         skipped(TSkipReason::srBadPassword, path, index);
         return;
     }
-    if (platform::fileExists(path) && !mayReplace(index, path)) {
+    if (m_options.overwriteMode != TOverwriteMode::Always && platform::fileExists(path) &&
+        !mayReplace(index, path)) {
         skipped(TSkipReason::srNoOverwrite, path, index);
         return;
     }
@@ -294,7 +300,10 @@ bool Extraction::createOutput(const std::string &path, const TZipEntryInfo &entr
     if (!m_outFile)
         return false;
     // Sizing up front only spares the file system work; a refusal is harmless.
-    m_outFile->resize(std::min(entry.uncompressedSize(), kLargestPresize));
+    m_presized = 0;
+    if (entry.uncompressedSize() >= kSmallestPresize &&
+        m_outFile->resize(std::min(entry.uncompressedSize(), kLargestPresize)))
+        m_presized = std::min(entry.uncompressedSize(), kLargestPresize);
     m_outFile->seek(0);
     return true;
 }
@@ -323,7 +332,7 @@ bool Extraction::decode(const TZipEntryInfo &entry)
 // larger when the entry's data falls short of its declared size.
 bool Extraction::closeOutput()
 {
-    bool written = m_outFile->resize(m_written);
+    bool written = m_written >= m_presized || m_outFile->resize(m_written);
     written = m_outFile->close() && written;
     m_outFile.reset();
     return written;

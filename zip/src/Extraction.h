@@ -20,10 +20,6 @@ namespace zip {
 /// Size of a local header's fixed fields, up to the name.
 constexpr size_t kLocalHeaderSize = 30;
 
-/// A file's time as the archive records keep it (the date in the high
-/// half); 0 when it cannot be read.
-uint32_t fileDosDateTime(std::string_view path);
-
 class OpenArchive;
 class TFileBufferStream;
 namespace legacy {
@@ -98,6 +94,7 @@ private:
     uint64_t m_compressedLeft = 0;
     uint64_t m_expectedSize = 0;
     uint64_t m_written = 0;
+    uint64_t m_presized = 0; ///< the size the output was given up front
     uint32_t m_crc = 0;
     std::unique_ptr<TFileBufferStream> m_outFile;
     std::unique_ptr<legacy::WorkArea> m_workArea;

@@ -63,19 +63,17 @@ void OpenArchive::close()
 
 void OpenArchive::noteFileState()
 {
-    m_fileTime = fileDosDateTime(m_name);
-    m_fileSize = m_stream->size();
+    m_noted = m_stream->stamp();
 }
 
 bool OpenArchive::unchangedSinceNoted()
 {
-    return fileDosDateTime(m_name) == m_fileTime && m_stream->size() == m_fileSize;
+    return m_noted && m_stream->stamp() == m_noted;
 }
 
 void OpenArchive::forgetFileState()
 {
-    m_fileTime = 0;
-    m_fileSize = 0;
+    m_noted.reset();
 }
 
 bool OpenArchive::isMultiPart() const

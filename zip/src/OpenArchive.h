@@ -5,12 +5,14 @@
 // handled in one place. Whether the archive has parts comes from the
 // directory, which the reader keeps: the owner passes what it needs.
 
+#include "platform/File.h"
 #include "zip/ZipReader.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,9 +49,10 @@ public:
 
     /// Remembers the open file's time and size, as of a directory read.
     void noteFileState();
-    /// True when the file's time and size are those last noted. The size
-    /// joins the 2-second file time so that an archive rewritten within the
-    /// same two seconds is still noticed.
+    /// True when the open file's time and size are those last noted. The
+    /// file is opened by name before it is asked, so a file put in its place
+    /// is noticed as well as one rewritten; the size joins the time so that
+    /// an archive rewritten within the time's resolution is still noticed.
     bool unchangedSinceNoted();
     void forgetFileState();
 
@@ -81,8 +84,7 @@ private:
     std::string m_name;
     std::string m_baseName;
     std::unique_ptr<TFileBufferStream> m_stream;
-    uint32_t m_fileTime = 0;
-    uint64_t m_fileSize = 0;
+    std::optional<platform::FileStamp> m_noted;
     int m_multiPartMode = 0;
     uint32_t m_currentPart = 0;
     TBlockMode m_blockMode = TBlockMode::bmStandard;

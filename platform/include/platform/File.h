@@ -9,6 +9,13 @@
 
 namespace platform {
 
+/// What shows that a file changed: its size and its modification time.
+struct FileStamp {
+    uint64_t size = 0;
+    int64_t modifiedNanoseconds = 0;
+    bool operator==(const FileStamp &) const = default;
+};
+
 class File {
 public:
     enum class Mode {
@@ -34,6 +41,9 @@ public:
     uint64_t position() const;
     /// The current size; nothing when the file system cannot tell.
     std::optional<uint64_t> size() const;
+    /// The size and modification time in one look; nothing when the file
+    /// system cannot tell.
+    std::optional<FileStamp> stamp() const;
     bool resize(uint64_t size);
     bool flush();
     void close();
