@@ -4,6 +4,7 @@
 
 #include "FileContents.h"
 #include "LibraryFiles.h"
+#include "OtherProgram.h"
 #include "ProgramFolder.h"
 #include "RunProgram.h"
 #include "TestDatabase.h"
@@ -11,10 +12,6 @@
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>
-
-#include "db/DbDataSet.h"
-#include "db/DbDatabase.h"
-#include "db/DbQuery.h"
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -137,11 +134,7 @@ TEST(CliStartUp, ACatalogueHeldByAnotherProgramIsNamedAndNothingRuns)
     const ProgramFolder folder;
     ASSERT_EQ(folder.failure, "");
     folder.write("library/a/book.zip", "book");
-    db::TComponent owner(nullptr, "Other");
-    db::TDbDatabase holder(&owner, "Database");
-    holder.SetDBName(folder.native("catalogue.fdb").string());
-    holder.SetDBParams({"user_name=SYSDBA", "password=testpass"});
-    holder.SetConnected(true);
+    const testing_support::OtherProgram holder(folder.native("catalogue.fdb").string());
 
     Result result = runCli(folder, dirOf(folder) + " --run compare");
     EXPECT_EQ(result.status, 1);
@@ -329,24 +322,10 @@ TEST(LoopbackServer, DuplicateLinksLogARefusedDeletionAndGoOn)
               "");
     folder.writeManagerSettings(1, database);
 
-    db::TComponent owner(nullptr, "Other");
-    db::TDbDatabase connection(&owner, "Database");
-    db::TDbTransaction transaction(&owner, "Transaction");
-    connection.SetSQLDialect(3);
-    connection.SetDefaultTransaction(&transaction);
-    transaction.SetDefaultDatabase(&connection);
-    connection.SetDBName(database);
-    connection.SetDBParams({"user_name=SYSDBA", "password=testpass"});
-    connection.SetConnected(true);
-    transaction.StartTransaction();
-    db::TDbQuery hold(&owner, "Hold");
-    hold.SetDatabase(&connection);
-    hold.SetTransaction(&transaction);
-    hold.SQL().SetText("update BOOK_AUTOR set AUTORID = AUTORID where BOOKID = 1");
-    hold.ExecQuery();
-
+    testing_support::OtherProgram other(database);
+    other.hold("update BOOK_AUTOR set AUTORID = AUTORID where BOOKID = 1");
     Result result = runCli(folder, dirOf(folder) + " --run duplicate-links");
-    transaction.Rollback();
+    other.release();
     EXPECT_EQ(result.status, 0) << result.err;
     const std::vector<std::string> out = linesOf(result.out);
     ASSERT_GE(out.size(), 7u) << result.out;
@@ -355,18 +334,8 @@ TEST(LoopbackServer, DuplicateLinksLogARefusedDeletionAndGoOn)
     EXPECT_NE(result.out.find("concurrent update"), std::string::npos) << result.out;
     EXPECT_EQ(out[out.size() - 2], "BOOKID=5 AUTORID=6 - 2");
     EXPECT_EQ(out.back(), "  Почищено BOOKID=5 AUTORID=6");
-
-    transaction.StartTransaction();
-    db::TDbDataSet rows(&owner, "Rows");
-    rows.SetDatabase(&connection);
-    rows.SetTransaction(&transaction);
-    rows.SelectSQL().SetText("select ID from BOOK_AUTOR order by ID");
-    rows.Open();
-    std::vector<std::string> ids;
-    for (rows.MoveFirst(); !rows.AtEnd(); rows.MoveNext())
-        ids.push_back(rows.Field(0).AsText());
-    rows.Close();
-    EXPECT_EQ(ids, (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(other.values("select ID from BOOK_AUTOR order by ID"),
+              (std::vector<std::string>{"1", "2", "3"}));
 }
 
 // ---------------------------------------------------------------------------

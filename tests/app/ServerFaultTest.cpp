@@ -7,14 +7,12 @@
 #include "FileContents.h"
 #include "FilePermissions.h"
 #include "LibraryFiles.h"
+#include "OtherProgram.h"
 #include "ProgramFolder.h"
 #include "RunProgram.h"
 #include "TestDatabase.h"
 
 #include <gtest/gtest.h>
-
-#include "db/DbDatabase.h"
-#include "db/DbQuery.h"
 
 #include <pwd.h>
 #include <signal.h>
@@ -259,21 +257,8 @@ TEST(LoopbackServer, DuplicateFilesUnderSeveralFaultsAtOnceLoseNothing)
     };
     const auto before = files();
 
-    db::TComponent owner(nullptr, "Other");
-    db::TDbDatabase connection(&owner, "Database");
-    db::TDbTransaction transaction(&owner, "Transaction");
-    connection.SetSQLDialect(3);
-    connection.SetDefaultTransaction(&transaction);
-    transaction.SetDefaultDatabase(&connection);
-    connection.SetDBName(catalogue.database());
-    connection.SetDBParams({"user_name=SYSDBA", "password=testpass"});
-    connection.SetConnected(true);
-    transaction.StartTransaction();
-    db::TDbQuery hold(&owner, "Hold");
-    hold.SetDatabase(&connection);
-    hold.SetTransaction(&transaction);
-    hold.SQL().SetText("update BOOK set OLDID = OLDID where BOOKID = 2");
-    hold.ExecQuery();
+    testing_support::OtherProgram other(catalogue.database());
+    other.hold("update BOOK set OLDID = OLDID where BOOKID = 2");
 
     const fs::path temporary = folder.native("systemp");
     ASSERT_EQ(mount("tmpfs", temporary.c_str(), "tmpfs", 0, "size=64k"), 0) << std::strerror(errno);
@@ -293,7 +278,7 @@ TEST(LoopbackServer, DuplicateFilesUnderSeveralFaultsAtOnceLoseNothing)
             leftInTemporary.push_back(entry.path().string());
     umount(temporary.c_str());
     fs::permissions(folder.native("moved"), fs::perms::owner_all);
-    transaction.Rollback();
+    other.release();
 
     EXPECT_TRUE(interrupted) << run.out;
     EXPECT_EQ(run.status, 128 + SIGINT) << run.err;

@@ -134,6 +134,12 @@ uint64_t TFileBufferStream::size()
     return m_file.size().value_or(0);
 }
 
+std::optional<platform::FileStamp> TFileBufferStream::stamp()
+{
+    writePending();
+    return m_file.stamp();
+}
+
 bool TFileBufferStream::resize(uint64_t size)
 {
     return writePending() && m_file.resize(size);

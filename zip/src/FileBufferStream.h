@@ -33,8 +33,8 @@ public:
     bool seek(uint64_t position);
     uint64_t position() const { return m_position; }
     uint64_t size();
-    /// The file's size and time as the file system has them.
-    std::optional<platform::FileStamp> stamp() const { return m_file.stamp(); }
+    /// The file's size and time, with what is still buffered written first.
+    std::optional<platform::FileStamp> stamp();
     bool resize(uint64_t size);
     /// Writes out what is pending and closes; false when that write fails.
     bool close();
